@@ -84,7 +84,7 @@ struct Workflow {
     bool fileViewActive = false;
     bool smallAnalysisSelected = true; // the sample dialog's SmallAnalis radio button
     QString probeDescription;
-    QString probeListText;          // NameProbeList's edit text
+    QString probeListText; // NameProbeList's edit text
     QString runDurationText;
     QString runEndTimeText;
     QString dateText;
@@ -93,7 +93,7 @@ struct Workflow {
 };
 
 class Engine {
-public:
+  public:
     Engine(Configuration& config, Display& display, Operator& op, AnalyserLink& link, Clock& clock,
            const QString& dataFolder);
 
@@ -170,7 +170,7 @@ public:
     QString reportsDayFolder() const;
     const QString& dataFolder() const { return dataFolder_; }
 
-private:
+  private:
     // Line handling
     bool AdvanceWaitingPhase();
     void StartSmoothingPhase();

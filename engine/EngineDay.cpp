@@ -26,7 +26,9 @@ Engine::Engine(Configuration& config, Display& display, Operator& op, AnalyserLi
     table_.changed = [this] { display_.tableChanged(); };
 }
 
-QString Engine::reportsDayFolder() const { return dataFolder_ + QStringLiteral("/Reports/") + workflow_.dateText; }
+QString Engine::reportsDayFolder() const {
+    return dataFolder_ + QStringLiteral("/Reports/") + workflow_.dateText;
+}
 
 QString Engine::dayFilePath() const {
     return dataFolder_ + QStringLiteral("/Temp/") + dayFileName(workflow_.dateText);
@@ -120,15 +122,17 @@ void Engine::SweepTempFolder(const QString& folder) {
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
         bool keep = false;
-        if (name != today && name.startsWith(QStringLiteral("Протокол от")) && workflow_.dateChangeCount == 0) {
-            const Answer answer = box(BeepKind::Warning, texts::kWarning,
-                                      name + QStringLiteral(" не был сохранён !\rСохранить этот файл ?"),
-                                      Buttons::YesNo);
+        if (name != today && name.startsWith(QStringLiteral("Протокол от")) &&
+            workflow_.dateChangeCount == 0) {
+            const Answer answer =
+                box(BeepKind::Warning, texts::kWarning,
+                    name + QStringLiteral(" не был сохранён !\rСохранить этот файл ?"), Buttons::YesNo);
             if (answer == Answer::Yes) {
                 QDir().mkpath(workflow_.reportFolder);
                 const auto target = operator_.saveFileName(
                     QStringLiteral("Сохранить файл протокола..."), workflow_.reportFolder,
-                    QStringLiteral("Протокол от ") + workflow_.dateText, QStringLiteral("Текстовый файл (*.txt)|*.txt"));
+                    QStringLiteral("Протокол от ") + workflow_.dateText,
+                    QStringLiteral("Текстовый файл (*.txt)|*.txt"));
                 if (!target) {
                     keep = true;
                 } else {
@@ -152,7 +156,9 @@ void Engine::SweepTempFolder(const QString& folder) {
     }
 }
 
-void Engine::setFilterPosition(int position) { filter_.a = std::clamp(position, 1, 91) / 100.0; }
+void Engine::setFilterPosition(int position) {
+    filter_.a = std::clamp(position, 1, 91) / 100.0;
+}
 
 void Engine::resetPortAndFilter() {
     // The default configuration's values, on everything at once.

@@ -164,7 +164,8 @@ void Engine::ShowIndicator(int kind) {
         display_.setResultPanel(3, formatNumber(res_.maxDerivative, u"0.000"));
         if (acq_.operationName == texts::kCalibration) {
             const double c = res_.certifiedValue;
-            display_.setLabelText(Label::Signal, c >= 1 ? mgl(RoundTo(1, c), false) : mgl(RoundTo(2, c), true));
+            display_.setLabelText(Label::Signal,
+                                  c >= 1 ? mgl(RoundTo(1, c), false) : mgl(RoundTo(2, c), true));
         }
         if (acq_.operationName == texts::kAnalysis) {
             const double c = res_.rateCoefficient * res_.maxDerivative;

@@ -31,7 +31,8 @@ void Engine::lineAvailable(const QByteArray& bytes) {
 
     if (acq_.smoothingActive) {
         if (!ProcessSample()) {
-            display_.lineDropped(QStringLiteral("division by zero in the derivative (lines less than 86.4 ms apart)"));
+            display_.lineDropped(
+                QStringLiteral("division by zero in the derivative (lines less than 86.4 ms apart)"));
             return;
         }
         if (acq_.operationName == texts::kAnalysis)
@@ -139,7 +140,8 @@ void Engine::StartSmoothingPhase() {
         ShowStatusText(5);
         acq_.plotTitleLines.append(QStringLiteral("Проба №") + QString::number(acq_.probeCounter + 1) +
                                    QStringLiteral(": ") + workflow_.probeDescription);
-        acq_.analysisKind = workflow_.smallAnalysisSelected ? QStringLiteral("Small") : QStringLiteral("Full");
+        acq_.analysisKind =
+            workflow_.smallAnalysisSelected ? QStringLiteral("Small") : QStringLiteral("Full");
     }
 }
 

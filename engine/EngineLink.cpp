@@ -23,7 +23,8 @@ void Engine::send(const QByteArray& bytes) {
 void Engine::PGoClick() {
     if (!link_.open(port_)) {
         res_.operatingState = 0;
-        box(BeepKind::Error, texts::kError, texts::operatorMessages()[0] + portLabel() + QStringLiteral(" !"));
+        box(BeepKind::Error, texts::kError,
+            texts::operatorMessages()[0] + portLabel() + QStringLiteral(" !"));
         return;
     }
     display_.linkOpened();

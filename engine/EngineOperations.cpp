@@ -1,4 +1,5 @@
-// The operator's operations: upper point, GSO calibration, sample analysis, and the message window that leads them.
+// The operator's operations: upper point, GSO calibration, sample analysis, and the message window that leads
+// them.
 #include "engine/Engine.h"
 #include "engine/Texts.h"
 #include "text/Numbers.h"
@@ -97,7 +98,8 @@ void Engine::FormClose() {
         return;
     const QString& caption = window_.layout.caption;
     if (caption == texts::kCalibration || caption == texts::kAnalysis) {
-        acq_.operationName = caption; // the operation starts here; its waiting phase begins with the next line
+        acq_.operationName =
+            caption; // the operation starts here; its waiting phase begins with the next line
     } else {
         display_.setSignalImage(Picture::Oxy);
         acq_.analysisKind.clear();

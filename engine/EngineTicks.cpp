@@ -103,8 +103,12 @@ void Engine::IconTimerTimer() {
     display_.setTrayImageList(state);
 }
 
-QString Engine::currentDateText() const { return dateText(clock_.now().date()); }
+QString Engine::currentDateText() const {
+    return dateText(clock_.now().date());
+}
 
-QString Engine::timeOfDayText() const { return timeText(clock_.now().time()); }
+QString Engine::timeOfDayText() const {
+    return timeText(clock_.now().time());
+}
 
 } // namespace lorimet

@@ -22,17 +22,17 @@ enum class Alignment { Left, Centre };
 
 // Each command is a menu item and its toolbar button (or a dialog's OK button); they are enabled together.
 enum class Command {
-    Open,             // Open / OpenlButton
-    Connect,          // PGo / ConnectButton
-    Disconnect,       // PStop / DisconnectButton
-    PortSettings,     // COMSettings / ComPortButton
-    UpperPoint,       // OxyUpCalibration / OxyUpCalibrationButton
-    Calibration,      // Calibrations / CalibrationButton
-    Measurement,      // Measurement / MeasurementButton
-    Toxicity,         // ToxiTest / ToxiButton
-    SampleOk,         // OK of the sample dialog
-    GsoOk,            // OK of the GSO dialog
-    SaveProtocol,     // SaveProtocol / SaveButton
+    Open,         // Open / OpenlButton
+    Connect,      // PGo / ConnectButton
+    Disconnect,   // PStop / DisconnectButton
+    PortSettings, // COMSettings / ComPortButton
+    UpperPoint,   // OxyUpCalibration / OxyUpCalibrationButton
+    Calibration,  // Calibrations / CalibrationButton
+    Measurement,  // Measurement / MeasurementButton
+    Toxicity,     // ToxiTest / ToxiButton
+    SampleOk,     // OK of the sample dialog
+    GsoOk,        // OK of the GSO dialog
+    SaveProtocol, // SaveProtocol / SaveButton
 };
 constexpr int kCommandCount = 11;
 
@@ -46,14 +46,15 @@ struct MessageWindowLayout {
 
 // What the operator sees. The engine keeps every state it reads back itself; a Display only renders.
 class Display {
-public:
+  public:
     virtual ~Display() = default;
     virtual void showStatusText(int /*index*/, const QString& /*text*/) {}
     virtual void setResultPanel(int /*panel*/, const QString& /*text*/) {} // StatusPanel panels 1..9
     virtual void setLabelText(Label, const QString&) {}
     virtual void setSignalLabelVisible(bool) {}
     virtual void setSignalImage(Picture) {}
-    virtual void setFrontPanelLinked(bool /*linked*/) {} // Logotip hidden, SignalImage/TempLabel/SignalLabel shown
+    virtual void setFrontPanelLinked(bool /*linked*/) {
+    } // Logotip hidden, SignalImage/TempLabel/SignalLabel shown
     virtual void addPoint(Series, double /*x*/, double /*y*/) {}
     virtual void clearSeries(Series) {}
     virtual void setAxisMaximum(Axis, double) {}
@@ -77,12 +78,14 @@ public:
 
 class Engine;
 
-// Everything modal. The program shows real windows (nested event loops); tests and replay answer from a script.
+// Everything modal. The program shows real windows (nested event loops); tests and replay answer from a
+// script.
 class Operator {
-public:
+  public:
     virtual ~Operator() = default;
     // A message box; the box makes its own beep of the kind given.
-    virtual Answer messageBox(BeepKind kind, const QString& caption, const QString& text, Buttons buttons) = 0;
+    virtual Answer messageBox(BeepKind kind, const QString& caption, const QString& text,
+                              Buttons buttons) = 0;
     // The GSO and sample dialogs, shown modally; they fill in the engine through its dialog handlers and
     // return true when closed with OK.
     virtual bool runGsoDialog(Engine& engine) = 0;
@@ -92,9 +95,10 @@ public:
                                                 const QString& proposedName, const QString& filter) = 0;
 };
 
-// The serial link to the analyser. Incoming lines are handed to Engine::lineAvailable by whoever owns the link.
+// The serial link to the analyser. Incoming lines are handed to Engine::lineAvailable by whoever owns the
+// link.
 class AnalyserLink {
-public:
+  public:
     virtual ~AnalyserLink() = default;
     virtual bool open(const QString& port) = 0;
     virtual void close() = 0;
@@ -103,7 +107,7 @@ public:
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual qint64 monotonicMs() const = 0; // elapsed times
     virtual QDateTime now() const = 0;      // labels, file names, dates

@@ -10,7 +10,7 @@ namespace lorimet {
 // The bytes still waiting for a line end are bounded: an endless stream without CR LF (noise, a wrong baud
 // rate) drops its oldest bytes instead of growing without limit.
 class LineSplitter {
-public:
+  public:
     static constexpr qsizetype kMaxPending = 64 * 1024;
 
     void feed(const QByteArray& bytes, const std::function<void(const QByteArray& line)>& deliver);
@@ -22,7 +22,7 @@ public:
     // Bytes dropped so far because no line end came; the owner reports it.
     qint64 droppedBytes() const { return dropped_; }
 
-private:
+  private:
     QByteArray pending_;
     qint64 dropped_ = 0;
     quint64 generation_ = 0;

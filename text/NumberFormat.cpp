@@ -12,7 +12,8 @@ void decimalDigits(double value, int decimals, std::string& integerPart, std::st
     char buf[64];
     // 15 significant digits, like the platform's float-to-text conversion, so 12.345 prints as 12,35
     // rather than following the binary value 12.3449999….
-    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
     std::string text(buf, res.ptr);
     const auto ePos = text.find('e');
     const int exponent = std::stoi(text.substr(ePos + 1));

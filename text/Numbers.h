@@ -15,9 +15,13 @@ double RoundTo(int decimals, double x);
 std::optional<double> parseReal(QStringView text, QChar decimalSeparator);
 
 // The instrument reads its numbers with the point, whatever the machine's settings.
-inline std::optional<double> parseInstrumentReal(QStringView text) { return parseReal(text, u'.'); }
+inline std::optional<double> parseInstrumentReal(QStringView text) {
+    return parseReal(text, u'.');
+}
 // Every file the program writes and reads back uses the comma.
-inline std::optional<double> parseFileReal(QStringView text) { return parseReal(text, u','); }
+inline std::optional<double> parseFileReal(QStringView text) {
+    return parseReal(text, u',');
+}
 
 // Strict 32-bit integer conversion: leading blanks, then decimal digits with an optional sign, or "$"
 // followed by hexadecimal digits (the colour lines of the configuration).

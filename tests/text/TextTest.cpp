@@ -27,9 +27,9 @@ TEST(RoundTo, TiesGoToEven) {
         int n;
         double x, expected;
     };
-    for (const Case& c : {Case{1, 0.25, 0.2}, Case{0, 2.5, 2}, Case{0, 3.5, 4}, Case{2, 0.456, 0.46},
-                          Case{1, 12.345, 12.3}, Case{3, 10.56, 10.56}, Case{1, -0.25, -0.2},
-                          Case{2, 0.125, 0.12}, Case{3, 4.5454545, 4.545}})
+    for (const Case& c :
+         {Case{1, 0.25, 0.2}, Case{0, 2.5, 2}, Case{0, 3.5, 4}, Case{2, 0.456, 0.46}, Case{1, 12.345, 12.3},
+          Case{3, 10.56, 10.56}, Case{1, -0.25, -0.2}, Case{2, 0.125, 0.12}, Case{3, 4.5454545, 4.545}})
         EXPECT_EQ(RoundTo(c.n, c.x), c.expected) << c.n << " " << c.x;
 }
 
@@ -39,7 +39,8 @@ TEST(ParseReal, InstrumentAndFileSeparators) {
     EXPECT_EQ(parseInstrumentReal(u"20"), 20.0);
     EXPECT_EQ(parseFileReal(u"+087,250"), 87.25);
     EXPECT_EQ(parseFileReal(u"0,3"), 0.3);
-    for (const char16_t* bad : {u"", u"  ", u"20.5 ", u"2O.5", u"20,5", u".", u"1e", u"--1", u"1e999", u"0x10"})
+    for (const char16_t* bad :
+         {u"", u"  ", u"20.5 ", u"2O.5", u"20,5", u".", u"1e", u"--1", u"1e999", u"0x10"})
         EXPECT_FALSE(parseInstrumentReal(bad).has_value()) << QString::fromUtf16(bad).toStdString();
     EXPECT_FALSE(parseFileReal(u"0.40").has_value());
 }

@@ -14,18 +14,18 @@ namespace lorimet::replay {
 namespace {
 
 class VirtualClock : public Clock {
-public:
+  public:
     VirtualClock(const QDate& date, const QTime& time) : origin_(date, time) {}
     qint64 monotonicMs() const override { return nowMs; }
     QDateTime now() const override { return origin_.addMSecs(nowMs); }
     qint64 nowMs = 0;
 
-private:
+  private:
     QDateTime origin_;
 };
 
 class Transcript {
-public:
+  public:
     Transcript(QTextStream& out, const VirtualClock& clock) : out_(out), clock_(clock) {}
     void record(const char* kind, const QString& details) {
         QString escaped = details;
@@ -35,13 +35,13 @@ public:
              << escaped << u'\n';
     }
 
-private:
+  private:
     QTextStream& out_;
     const VirtualClock& clock_;
 };
 
 class ReplayDisplay : public Display {
-public:
+  public:
     explicit ReplayDisplay(Transcript& t) : t_(t) {}
     void showStatusText(int index, const QString& text) override {
         t_.record("status", QString::number(index) + u' ' + text);
@@ -58,12 +58,12 @@ public:
     void linkClosed() override { t_.record("link", QStringLiteral("closed")); }
     void lineDropped(const QString& reason) override { t_.record("error", reason); }
 
-private:
+  private:
     Transcript& t_;
 };
 
 class ReplayLink : public AnalyserLink {
-public:
+  public:
     explicit ReplayLink(Transcript& t) : t_(t) {}
     bool open(const QString&) override {
         if (failing)
@@ -92,7 +92,7 @@ public:
     }
     bool failing = false;
 
-private:
+  private:
     Transcript& t_;
     bool open_ = false;
     LineSplitter splitter_;
@@ -100,16 +100,20 @@ private:
 
 QString answerText(Answer a) {
     switch (a) {
-    case Answer::Ok: return QStringLiteral("OK");
-    case Answer::Cancel: return QStringLiteral("Cancel");
-    case Answer::Yes: return QStringLiteral("Yes");
-    case Answer::No: return QStringLiteral("No");
+    case Answer::Ok:
+        return QStringLiteral("OK");
+    case Answer::Cancel:
+        return QStringLiteral("Cancel");
+    case Answer::Yes:
+        return QStringLiteral("Yes");
+    case Answer::No:
+        return QStringLiteral("No");
     }
     return {};
 }
 
 class ReplayOperator : public Operator {
-public:
+  public:
     ReplayOperator(Transcript& t, const std::vector<Event>& events, size_t& next, const QString& dataFolder)
         : t_(t), events_(events), next_(next), dataFolder_(dataFolder) {}
 
@@ -122,13 +126,15 @@ public:
             if (!answers.empty()) {
                 const Answer queued = answers.front();
                 answers.pop_front();
-                const bool fits = buttons == Buttons::OkCancel ? (queued == Answer::Ok || queued == Answer::Cancel)
-                                                               : (queued == Answer::Yes || queued == Answer::No);
+                const bool fits = buttons == Buttons::OkCancel
+                                      ? (queued == Answer::Ok || queued == Answer::Cancel)
+                                      : (queued == Answer::Yes || queued == Answer::No);
                 if (fits)
                     answer = queued;
             }
         }
-        t_.record("box", caption + QStringLiteral(" | ") + text + QStringLiteral(" -> ") + answerText(answer));
+        t_.record("box",
+                  caption + QStringLiteral(" | ") + text + QStringLiteral(" -> ") + answerText(answer));
         return answer;
     }
 
@@ -173,7 +179,8 @@ public:
         return true;
     }
 
-    std::optional<QString> saveFileName(const QString&, const QString&, const QString&, const QString&) override {
+    std::optional<QString> saveFileName(const QString&, const QString&, const QString&,
+                                        const QString&) override {
         if (saveAnswers.empty())
             return std::nullopt;
         const std::optional<QString> answer = saveAnswers.front();
@@ -193,7 +200,7 @@ public:
     QString rgso = QStringLiteral("1");
     QString rprobe = QStringLiteral("1");
 
-private:
+  private:
     Transcript& t_;
     const std::vector<Event>& events_;
     size_t& next_;
@@ -225,7 +232,8 @@ RunResult runScenario(const Scenario& scenario, const QString& dataFolder, QText
         return {1, QStringLiteral("cannot create the data folder ") + dataFolder};
     Configuration config;
     if (config.load(dataFolder) == Configuration::LoadResult::Damaged) {
-        transcript.record("box", texts::kError + QStringLiteral(" | Файл: Vornel_config.ini - повреждён ! -> OK"));
+        transcript.record("box",
+                          texts::kError + QStringLiteral(" | Файл: Vornel_config.ini - повреждён ! -> OK"));
         return {1, QStringLiteral("damaged configuration file in ") + dataFolder};
     }
 

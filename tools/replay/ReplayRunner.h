@@ -8,8 +8,8 @@
 namespace lorimet::replay {
 
 struct RunResult {
-    int exitCode = 0;  // 0 ran to its end, 1 any other failure
-    QString error;     // for standard error
+    int exitCode = 0; // 0 ran to its end, 1 any other failure
+    QString error;    // for standard error
 };
 
 // Runs the whole measurement system headless in virtual time and writes the transcript to `out`.

@@ -55,7 +55,8 @@ std::optional<Scenario> parseScenario(const QString& text, ParseError& error) {
         }
         const auto time = parseSeconds(head);
         if (!time)
-            return fail(number, QStringLiteral("expected a time in seconds (at most three decimals) or a header"));
+            return fail(number,
+                        QStringLiteral("expected a time in seconds (at most three decimals) or a header"));
         if (*time < lastTime)
             return fail(number, QStringLiteral("time goes backwards"));
         lastTime = *time;
@@ -86,16 +87,22 @@ std::optional<Scenario> parseScenario(const QString& text, ParseError& error) {
                     return fail(number, QStringLiteral("not a hexadecimal byte: ") + w);
                 event.bytes.append(static_cast<char>(value));
             }
-        } else if (verb == u"connect" || verb == u"port-fails" || verb == u"port-works" || verb == u"disconnect" ||
-                   verb == u"clear" || verb == u"upper-point" || verb == u"cancel" || verb == u"toxicity" ||
-                   verb == u"factory-restore" || verb == u"factory-save" || verb == u"exit") {
+        } else if (verb == u"connect" || verb == u"port-fails" || verb == u"port-works" ||
+                   verb == u"disconnect" || verb == u"clear" || verb == u"upper-point" || verb == u"cancel" ||
+                   verb == u"toxicity" || verb == u"factory-restore" || verb == u"factory-save" ||
+                   verb == u"exit") {
             static const QHash<QString, Verb> simple = {
-                {QStringLiteral("connect"), Verb::Connect},       {QStringLiteral("port-fails"), Verb::PortFails},
-                {QStringLiteral("port-works"), Verb::PortWorks},  {QStringLiteral("disconnect"), Verb::Disconnect},
-                {QStringLiteral("clear"), Verb::Clear},           {QStringLiteral("upper-point"), Verb::UpperPoint},
-                {QStringLiteral("cancel"), Verb::Cancel},         {QStringLiteral("toxicity"), Verb::Toxicity},
+                {QStringLiteral("connect"), Verb::Connect},
+                {QStringLiteral("port-fails"), Verb::PortFails},
+                {QStringLiteral("port-works"), Verb::PortWorks},
+                {QStringLiteral("disconnect"), Verb::Disconnect},
+                {QStringLiteral("clear"), Verb::Clear},
+                {QStringLiteral("upper-point"), Verb::UpperPoint},
+                {QStringLiteral("cancel"), Verb::Cancel},
+                {QStringLiteral("toxicity"), Verb::Toxicity},
                 {QStringLiteral("factory-restore"), Verb::FactoryRestore},
-                {QStringLiteral("factory-save"), Verb::FactorySave}, {QStringLiteral("exit"), Verb::Exit},
+                {QStringLiteral("factory-save"), Verb::FactorySave},
+                {QStringLiteral("exit"), Verb::Exit},
             };
             if (!noArguments(simple.value(verb)))
                 return fail(number, verb + QStringLiteral(" takes no arguments"));
@@ -111,7 +118,8 @@ std::optional<Scenario> parseScenario(const QString& text, ParseError& error) {
         } else if (verb == u"analyse") {
             event.verb = Verb::Analyse;
             if (words.size() < 2 || (words[0] != u"small" && words[0] != u"full"))
-                return fail(number, QStringLiteral("analyse needs KIND (small or full), DILUTION and a description"));
+                return fail(number,
+                            QStringLiteral("analyse needs KIND (small or full), DILUTION and a description"));
             event.small = words[0] == u"small";
             event.second = words[1];
             event.hasSecond = words[1] != u"-";
@@ -122,8 +130,9 @@ std::optional<Scenario> parseScenario(const QString& text, ParseError& error) {
             event.text = after < args.size() ? args.mid(after + 1) : QString();
         } else if (verb == u"settings") {
             event.verb = Verb::Settings;
-            static const QStringList keys = {QStringLiteral("F"), QStringLiteral("D"), QStringLiteral("A"),
-                                             QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("port")};
+            static const QStringList keys = {QStringLiteral("F"), QStringLiteral("D"),
+                                             QStringLiteral("A"), QStringLiteral("B"),
+                                             QStringLiteral("C"), QStringLiteral("port")};
             for (int k = 0; k < words.size(); ++k) {
                 if (words[k] == u"save" && k == words.size() - 1) {
                     event.save = true;
@@ -133,8 +142,9 @@ std::optional<Scenario> parseScenario(const QString& text, ParseError& error) {
                 const QString key = eq < 0 ? QString() : words[k].left(eq);
                 const QString value = eq < 0 ? QString() : words[k].mid(eq + 1);
                 if (!keys.contains(key) || value.isEmpty())
-                    return fail(number, QStringLiteral("settings takes KEY=VALUE with keys F, D, A, B, C, port: ") +
-                                            words[k]);
+                    return fail(number,
+                                QStringLiteral("settings takes KEY=VALUE with keys F, D, A, B, C, port: ") +
+                                    words[k]);
                 if (key != u"port") {
                     bool ok = false;
                     value.toInt(&ok);
@@ -145,8 +155,8 @@ std::optional<Scenario> parseScenario(const QString& text, ParseError& error) {
             }
         } else if (verb == u"answer") {
             event.verb = Verb::Answer;
-            if (words.size() != 1 || !QStringList{QStringLiteral("OK"), QStringLiteral("Cancel"), QStringLiteral("Yes"),
-                                                  QStringLiteral("No")}
+            if (words.size() != 1 || !QStringList{QStringLiteral("OK"), QStringLiteral("Cancel"),
+                                                  QStringLiteral("Yes"), QStringLiteral("No")}
                                           .contains(words[0]))
                 return fail(number, QStringLiteral("answer takes OK, Cancel, Yes or No"));
             event.second = words[0];

@@ -12,21 +12,37 @@
 namespace lorimet::replay {
 
 enum class Verb {
-    Line, Raw, Connect, PortFails, PortWorks, Disconnect, Clear, UpperPoint, Calibrate, Analyse, Cancel,
-    Toxicity, FactoryRestore, FactorySave, Settings, Answer, SaveAs, Exit
+    Line,
+    Raw,
+    Connect,
+    PortFails,
+    PortWorks,
+    Disconnect,
+    Clear,
+    UpperPoint,
+    Calibrate,
+    Analyse,
+    Cancel,
+    Toxicity,
+    FactoryRestore,
+    FactorySave,
+    Settings,
+    Answer,
+    SaveAs,
+    Exit
 };
 
 struct Event {
     qint64 timeMs = 0;
     int lineNumber = 0;
     Verb verb = Verb::Exit;
-    QString text;          // line: the text; calibrate: certified; analyse: description; save-as: file
-    QByteArray bytes;      // raw
-    QString second;        // calibrate: dilution (may be absent); analyse: dilution text or "-"; answer: the answer
+    QString text;     // line: the text; calibrate: certified; analyse: description; save-as: file
+    QByteArray bytes; // raw
+    QString second; // calibrate: dilution (may be absent); analyse: dilution text or "-"; answer: the answer
     bool hasSecond = false;
-    bool small = true;     // analyse
+    bool small = true;                                 // analyse
     std::vector<std::pair<QString, QString>> settings; // settings KEY=VALUE pairs
-    bool save = false;     // settings ... save; save-as cancel is text empty with save false
+    bool save = false; // settings ... save; save-as cancel is text empty with save false
 };
 
 struct Scenario {
