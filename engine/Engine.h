@@ -213,6 +213,7 @@ class Engine {
     void ClearPlots();
     void SetLinkCommandStates(bool linked);
     void send(const QByteArray& bytes);
+    void sendFactoryCommand(const QByteArray& command, int confirmation);
     QString portLabel() const;
 
     // Day protocol

@@ -169,22 +169,17 @@ void Engine::RProbeExit(QString& fieldText) {
         res_.dilution = *value;
 }
 
-void Engine::SetUpReloadClick() {
-    if (workflow_.linkActive) {
-        send(texts::kRestoreFactory);
-        box(BeepKind::Information, texts::kInformation, texts::operatorMessages()[13]);
-    } else {
+void Engine::sendFactoryCommand(const QByteArray& command, int confirmation) {
+    if (!workflow_.linkActive) {
         box(BeepKind::Error, texts::kError, texts::operatorMessages()[12]);
+        return;
     }
+    send(command);
+    box(BeepKind::Information, texts::kInformation, texts::operatorMessages()[confirmation]);
 }
 
-void Engine::SetUpSaveClick() {
-    if (workflow_.linkActive) {
-        send(texts::kSaveFactory);
-        box(BeepKind::Information, texts::kInformation, texts::operatorMessages()[14]);
-    } else {
-        box(BeepKind::Error, texts::kError, texts::operatorMessages()[12]);
-    }
-}
+void Engine::SetUpReloadClick() { sendFactoryCommand(texts::kRestoreFactory, 13); }
+
+void Engine::SetUpSaveClick() { sendFactoryCommand(texts::kSaveFactory, 14); }
 
 } // namespace lorimet
