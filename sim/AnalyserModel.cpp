@@ -54,7 +54,7 @@ double AnalyserModel::signalAt(qint64 nowMs) {
     for (const Dip& dip : dips_) {
         if (nowMs < dip.onsetMs)
             continue;
-        const double u = (nowMs - dip.onsetMs) / 1000.0 / kDipSeconds;
+        const double u = (nowMs - dip.onsetMs) / 1000.0 / dipSeconds_;
         double fall = dip.depth * u * u * std::exp(2.0 * (1.0 - u));
         if (dip.flushMs && nowMs > *dip.flushMs)
             fall *= std::exp(-(nowMs - *dip.flushMs) / 1000.0 / kFlushSeconds);

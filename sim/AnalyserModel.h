@@ -66,6 +66,9 @@ class AnalyserModel {
     void turnKnob(KnobPosition position, qint64 nowMs);
     KnobPosition knob() const { return knob_; }
     void setIdleSignal(double percent) { idleSignal_ = percent; }
+    // A quicker dip for demonstrations and tests; the depth and the steepest fall keep their BOD ratios.
+    void setDipSeconds(double seconds) { dipSeconds_ = seconds > 0.5 ? seconds : 0.5; }
+    double dipSeconds() const { return dipSeconds_; }
     void setTemperature(double celsius) { temperature_ = celsius; }
 
     // An explicit period wins over the frequency of the start command.
@@ -89,6 +92,7 @@ class AnalyserModel {
     };
     enum class ParseState { Idle, GotA1, Frequency, ExpectA3, DelayHigh, DelayLow };
 
+    double dipSeconds_ = kDipSeconds;
     double signalAt(qint64 nowMs);
     double temperatureAt(qint64 nowMs) const;
     double gaussian();

@@ -1,4 +1,4 @@
-// lorimet-sim (--pty | --port PATH) [--period SECONDS] [--seed N] [--script FILE]: a simulated analyser on a
+// lorimet-sim (--pty | --port PATH) [--period SECONDS] [--dip SECONDS] [--seed N] [--script FILE]: a simulated analyser on a
 // serial device. With --pty the path of the pseudo-terminal comes alone on the first line of standard
 // output. Operator commands come one a line on standard input (and from the script, "SECONDS COMMAND"):
 //   inject BOD, knob изм., knob под., fault unit|temperature|garbage|split, silence SECONDS,
@@ -36,7 +36,7 @@ void complain(const QString& text) {
 }
 
 constexpr const char* kUsage =
-    "usage: lorimet-sim (--pty | --port PATH) [--period SECONDS] [--seed N] [--script FILE]\n";
+    "usage: lorimet-sim (--pty | --port PATH) [--period SECONDS] [--dip SECONDS] [--seed N] [--script FILE]\n";
 
 // Reads operator commands from standard input as they come; a pipe, a terminal or a file all do.
 class CommandReader {
@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
     bool usePty = false;
     QString portPath, scriptPath;
     std::optional<double> periodSeconds;
+    std::optional<double> dipSeconds;
     quint64 seed = 1251;
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -135,6 +136,9 @@ int main(int argc, char** argv) {
             scriptPath = args[++i];
         } else if (arg == u"--seed" && hasValue) {
             seed = args[++i].toULongLong(&ok);
+        } else if (arg == u"--dip" && hasValue) {
+            dipSeconds = args[++i].toDouble(&ok);
+            ok = ok && *dipSeconds >= 0.5;
         } else if (arg == u"--period" && hasValue) {
             periodSeconds = args[++i].toDouble(&ok);
             ok = ok && *periodSeconds >= 0.01;
@@ -175,6 +179,8 @@ int main(int argc, char** argv) {
     AnalyserModel model(seed);
     if (periodSeconds)
         model.setPeriodMs(std::llround(*periodSeconds * 1000.0));
+    if (dipSeconds)
+        model.setDipSeconds(*dipSeconds);
     SimDriver driver(model);
     QString error;
     if (usePty ? !driver.openPty(&error) : !driver.openPort(portPath, &error)) {
