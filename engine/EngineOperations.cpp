@@ -20,6 +20,13 @@ void Engine::UpperPointCalibration() {
     send(texts::kUpperPoint);
     ClearSession();
     StoreUpperPoint();
+    // The reference calibration went with the old upper point. A system that was ready for samples is ready
+    // for the reference only now; left alone, the next line would find it ready already and keep the sample
+    // analysis open with both coefficients at 0.
+    if (workflow_.statusIndex == 2 || workflow_.statusIndex == 3) {
+        SetCommandStates(0);
+        ShowStatusText(2);
+    }
     if (box(BeepKind::Information, texts::kInformation, confirmation, Buttons::OkCancel) == Answer::Ok)
         OpenOperationDialog(1);
 }
@@ -178,8 +185,12 @@ void Engine::sendFactoryCommand(const QByteArray& command, int confirmation) {
     box(BeepKind::Information, texts::kInformation, texts::operatorMessages()[confirmation]);
 }
 
-void Engine::SetUpReloadClick() { sendFactoryCommand(texts::kRestoreFactory, 13); }
+void Engine::SetUpReloadClick() {
+    sendFactoryCommand(texts::kRestoreFactory, 13);
+}
 
-void Engine::SetUpSaveClick() { sendFactoryCommand(texts::kSaveFactory, 14); }
+void Engine::SetUpSaveClick() {
+    sendFactoryCommand(texts::kSaveFactory, 14);
+}
 
 } // namespace lorimet

@@ -1,0 +1,67 @@
+#include "app/Application.h"
+
+#include "app/MainWindow.h"
+#include "app/OperationDialogs.h"
+#include "app/QtOperator.h"
+#include "engine/Engine.h"
+#include "serial/SerialAnalyserLink.h"
+#include "sim/DemoLink.h"
+
+#include <QPushButton>
+#include <QScreen>
+
+namespace lorimet {
+
+Application::Application(const Options& options, Configuration& config) : options_(options), config_(config) {
+    window_ = std::make_unique<MainWindow>(config_);
+    operator_ = std::make_unique<QtOperator>(window_.get());
+    AnalyserLink* link = nullptr;
+    if (options_.demo) {
+        demoLink_ = std::make_unique<DemoLink>();
+        link = demoLink_.get();
+    } else {
+        serialLink_ = std::make_unique<SerialAnalyserLink>();
+        link = serialLink_.get();
+    }
+    engine_ = std::make_unique<Engine>(config_, *window_, *operator_, *link, clock_, options_.dataFolder);
+    auto deliver = [this](const QByteArray& line) { engine_->lineAvailable(line); };
+    if (demoLink_)
+        demoLink_->lineReceived = deliver;
+    else
+        serialLink_->lineReceived = deliver;
+
+    gsoDialog_ = new GsoDialog(*engine_, window_.get());
+    sampleDialog_ = new SampleDialog(*engine_, window_.get());
+    operator_->setDialogs(gsoDialog_, sampleDialog_);
+    window_->gsoOkEnabled = [this](bool on) { gsoDialog_->okButton()->setEnabled(on); };
+    window_->sampleOkEnabled = [this](bool on) { sampleDialog_->okButton()->setEnabled(on); };
+    window_->probeDescriptionsChanged = [this](const QStringList& d) { sampleDialog_->setDescriptions(d); };
+    window_->closeRequested = [this] {
+        for (QTimer* t : {&timer_, &inverseSignal_, &iconTimer_, &handTimer_})
+            t->stop();
+        engine_->closeSequence();
+    };
+
+    timer_.setInterval(100);
+    inverseSignal_.setInterval(500);
+    iconTimer_.setInterval(100);
+    handTimer_.setInterval(65);
+    connect(&timer_, &QTimer::timeout, this, [this] { engine_->TimerTimer(); });
+    connect(&inverseSignal_, &QTimer::timeout, this, [this] { engine_->InverseSignalTimer(); });
+    connect(&iconTimer_, &QTimer::timeout, this, [this] { engine_->IconTimerTimer(); });
+    connect(&handTimer_, &QTimer::timeout, this, [this] { engine_->HandTimerTimer(); });
+}
+
+Application::~Application() = default;
+
+void Application::start() {
+    window_->applyConfiguration();
+    window_->attach(*engine_);
+    engine_->startUp();
+    for (QTimer* t : {&timer_, &inverseSignal_, &iconTimer_, &handTimer_})
+        t->start();
+    window_->move(window_->screen()->availableGeometry().center() - window_->rect().center());
+    window_->show();
+}
+
+} // namespace lorimet

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "config/Configuration.h"
+#include "engine/Interfaces.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+namespace lorimet {
+
+class DemoLink;
+class Engine;
+class GsoDialog;
+class MainWindow;
+class QtOperator;
+class SampleDialog;
+class SerialAnalyserLink;
+
+class SystemClock : public Clock {
+  public:
+    SystemClock() { timer_.start(); }
+    qint64 monotonicMs() const override { return timer_.elapsed(); }
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+
+  private:
+    QElapsedTimer timer_;
+};
+
+// The running program: configuration, windows, link, engine and timers, put together in start-up order.
+class Application : public QObject {
+  public:
+    struct Options {
+        QString dataFolder;
+        bool demo = false;
+    };
+    Application(const Options& options, Configuration& config);
+    ~Application() override;
+
+    void start();
+    MainWindow& window() { return *window_; }
+    Engine& engine() { return *engine_; }
+    DemoLink* demoLink() const { return demoLink_.get(); }
+
+  private:
+    Options options_;
+    Configuration& config_;
+    SystemClock clock_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<QtOperator> operator_;
+    std::unique_ptr<SerialAnalyserLink> serialLink_;
+    std::unique_ptr<DemoLink> demoLink_;
+    std::unique_ptr<Engine> engine_;
+    GsoDialog* gsoDialog_ = nullptr;
+    SampleDialog* sampleDialog_ = nullptr;
+    QTimer timer_, inverseSignal_, iconTimer_, handTimer_;
+};
+
+} // namespace lorimet

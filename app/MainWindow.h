@@ -1,0 +1,169 @@
+#pragma once
+
+#include "engine/Interfaces.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QTableView;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace lorimet {
+
+class ChartView;
+class Configuration;
+class Engine;
+class MessageWindow;
+class ProtocolListModel;
+class ReportTableModel;
+class TrayIcon;
+
+// The program's one working window. It renders what the engine tells it (it is the engine's Display) and
+// forwards the operator's commands; it keeps no state of the workflow itself.
+class MainWindow : public QMainWindow, public Display {
+    Q_OBJECT
+  public:
+    MainWindow(Configuration& config, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The engine is made after the window (it needs the window as its display) and attached here.
+    void attach(Engine& engine);
+    // Panels, appearance and switches from the configuration, as at start-up.
+    void applyConfiguration();
+
+    MessageWindow* messageWindow() const { return messageWindow_; }
+    ChartView* plotter() const { return plotter_; }
+    ChartView* temperaturePlotter() const { return temperaturePlotter_; }
+    QTableView* table() const { return table_; }
+    QAction* action(Command command) const;
+    bool tableShown() const;
+    // The close sequence runs once, whichever way the window closes.
+    std::function<void()> closeRequested;
+    std::function<void(bool checked)> sampleOkEnabled; // the dialogs' OK buttons follow the commands
+    std::function<void(bool checked)> gsoOkEnabled;
+    std::function<void(const QStringList&)> probeDescriptionsChanged;
+    std::function<void()> portSettingsRequested;
+
+    // Display
+    void showStatusText(int index, const QString& text) override;
+    void setResultPanel(int panel, const QString& text) override;
+    void setLabelText(Label label, const QString& text) override;
+    void setSignalLabelVisible(bool visible) override;
+    void setSignalImage(Picture picture) override;
+    void setFrontPanelLinked(bool linked) override;
+    void addPoint(Series series, double x, double y) override;
+    void clearSeries(Series series) override;
+    void setAxisMaximum(Axis axis, double maximum) override;
+    void setPlotTitle(const QStringList& lines) override;
+    void setAxisTitle(Axis axis, const QString& title) override;
+    void protocolAppended(const QString& line, int count) override;
+    void protocolCleared() override;
+    void setCommandEnabled(Command command, bool enabled) override;
+    void beep(BeepKind kind) override;
+    void showMessageWindow(const MessageWindowLayout& layout) override;
+    void closeMessageWindow(const QString& caption) override;
+    void showPromptPicture(QChar letter, int step) override;
+    void setTrayImageList(int index) override;
+    void tableChanged() override;
+    void setProbeDescriptions(const QStringList& descriptions) override;
+
+    // Commands owned by the window.
+    void ResTableClick();
+    void PowerButtonClick();
+    void LumineClick();
+    void ToolsClick();
+    void ScreenClick();
+    void ValuesStringClick();
+    void ProtocolPanelClick();
+    void StartScreenClick();
+    void HelpProgrammClick();
+    void InfoProgrammClick();
+    void ContactsClick();
+    void TrayIconClick();
+    void HideWindowClick();
+    void ShowWindowClick();
+    void ExitProgramClick();
+    bool powerOn() const { return powerOn_; }
+    bool backlightOn() const { return backlightOn_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildMenus();
+    void buildToolbar();
+    void buildFrontPanel(QWidget* parent);
+    void buildCharts(QWidget* parent);
+    void updateViewTexts();
+    void setPanelSwitch(QWidget* panel, QAction* item, int line, bool on);
+    void setIndicatorColour();
+    QAction* addCommand(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut);
+    QToolButton* toolButton(QAction* action, const char* name, const QString& hint, const QString& icon);
+
+    Configuration& config_;
+    Engine* engine_ = nullptr;
+
+    std::array<QAction*, kCommandCount> commands_{};
+    QAction* saveChart_ = nullptr;
+    QAction* resTable_ = nullptr;
+    QAction* tools_ = nullptr;
+    QAction* screen_ = nullptr;
+    QAction* valuesString_ = nullptr;
+    QAction* protocolPanel_ = nullptr;
+    QAction* startScreen_ = nullptr;
+    QAction* namePanel_ = nullptr;
+    QMenu* panelMenu_ = nullptr;
+
+    QToolBar* toolPanel_ = nullptr;
+    QToolButton* clearButton_ = nullptr;
+    QToolButton* copyButton_ = nullptr;
+    QToolButton* savePanelButton_ = nullptr;
+    QToolButton* printButton_ = nullptr;
+    QToolButton* settingsButton_ = nullptr;
+    QToolButton* tableButton_ = nullptr;
+
+    QWidget* panel5_ = nullptr;
+    QLabel* protocolLabel_ = nullptr;
+    QComboBox* protocol_ = nullptr;
+    ProtocolListModel* protocolModel_ = nullptr;
+    QWidget* panel2_ = nullptr;
+    QWidget* panel3_ = nullptr;
+    std::array<QLabel*, 11> statusPanel_{};
+    QLabel* infoPanel_ = nullptr;
+
+    QFrame* indicator_ = nullptr;
+    QFrame* indicatorOff_ = nullptr;
+    QLabel* signalLabel_ = nullptr;
+    QLabel* signalImage_ = nullptr;
+    QLabel* tempLabel_ = nullptr;
+    QLabel* timeLabel_ = nullptr;
+    QLabel* dateLabel_ = nullptr;
+    QLabel* logotip_ = nullptr;
+    QToolButton* powerButton_ = nullptr;
+    QToolButton* lumine_ = nullptr;
+    bool powerOn_ = true;
+    bool backlightOn_ = false;
+
+    ChartView* plotter_ = nullptr;
+    ChartView* temperaturePlotter_ = nullptr;
+    QSplitter* hSplitter_ = nullptr;
+    QTableView* table_ = nullptr;
+    ReportTableModel* tableModel_ = nullptr;
+    MessageWindow* messageWindow_ = nullptr;
+    TrayIcon* trayIcon_ = nullptr;
+    bool closing_ = false;
+};
+
+} // namespace lorimet

@@ -1,0 +1,216 @@
+// The main window as the engine's display.
+#include "app/ChartView.h"
+#include "app/Colours.h"
+#include "app/MainWindow.h"
+#include "app/MessageWindow.h"
+#include "app/Pictures.h"
+#include "app/ProtocolListModel.h"
+#include "app/ReportTableModel.h"
+#include "app/TrayIcon.h"
+#include "config/Configuration.h"
+#include "engine/Engine.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableView>
+#include <QToolBar>
+
+namespace lorimet {
+
+void MainWindow::attach(Engine& engine) {
+    engine_ = &engine;
+    protocolModel_->setSource(&engine.protocolLines());
+    tableModel_->setSource(&engine.table());
+    auto forward = [this](const char* name, std::function<void(Engine&)> command) {
+        QAction* a = findChild<QAction*>(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, [this, command] { command(*engine_); });
+    };
+    forward("PGo", &Engine::PGoClick);
+    forward("PStop", &Engine::PStopClick);
+    forward("OxyUpCalibration", &Engine::OxyUpCalibrationClick);
+    forward("Calibrations", &Engine::CalibrationsClick);
+    forward("Measurement", &Engine::MeasurementClick);
+    forward("ToxiTest", &Engine::ToxiTestClick);
+    forward("Clean", &Engine::CleanClick);
+    connect(action(Command::PortSettings), &QAction::triggered, this, [this] {
+        if (portSettingsRequested)
+            portSettingsRequested();
+    });
+    messageWindow_->cancelClicked = [this] { engine_->CanselButtonClick(); };
+    for (int c = 0; c < kCommandCount; ++c)
+        setCommandEnabled(static_cast<Command>(c), engine.isEnabled(static_cast<Command>(c)));
+    tableChanged();
+}
+
+void MainWindow::applyConfiguration() {
+    const Settings& s = config_.settings();
+    panel2_->setVisible(config_.isSwitchOn(Configuration::ScreenLine));
+    panel3_->setVisible(config_.isSwitchOn(Configuration::ValuesLine));
+    toolPanel_->setVisible(config_.isSwitchOn(Configuration::ToolsLine));
+    panel5_->setVisible(config_.isSwitchOn(Configuration::ProtocolLine));
+    screen_->setChecked(config_.isSwitchOn(Configuration::ScreenLine));
+    valuesString_->setChecked(config_.isSwitchOn(Configuration::ValuesLine));
+    tools_->setChecked(config_.isSwitchOn(Configuration::ToolsLine));
+    protocolPanel_->setChecked(config_.isSwitchOn(Configuration::ProtocolLine));
+    startScreen_->setChecked(config_.isSwitchOn(Configuration::SplashLine));
+
+    const bool gradient = config_.isSwitchOn(Configuration::GradientLine);
+    for (ChartView* chart : {plotter_, temperaturePlotter_}) {
+        chart->setBackground(colourFromSetting(s.colours[0]), gradient);
+        chart->setGridColour(colourFromSetting(s.colours[1]));
+    }
+    plotter_->setSeriesColour(Series::Signal, colourFromSetting(s.colours[2]));
+    plotter_->setSeriesWidth(Series::Signal, s.sizes[0]);
+    plotter_->setSeriesColour(Series::Derivative, colourFromSetting(s.colours[3]));
+    plotter_->setSeriesWidth(Series::Derivative, s.sizes[1]);
+    temperaturePlotter_->setSeriesColour(Series::Temperature, colourFromSetting(s.colours[4]));
+    temperaturePlotter_->setSeriesWidth(Series::Temperature, s.sizes[2]);
+
+    // The report table and the protocol list share their colours and font size.
+    for (QWidget* w : {static_cast<QWidget*>(table_), static_cast<QWidget*>(protocol_)}) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Base, colourFromSetting(s.colours[5]));
+        p.setColor(QPalette::Text, colourFromSetting(s.colours[6]));
+        w->setPalette(p);
+        QFont f(QStringLiteral("Arial"));
+        f.setPointSize(s.sizes[3]);
+        w->setFont(f);
+    }
+    panel5_->setFixedHeight(s.sizes[3] + 13);
+    protocolLabel_->move(protocolLabel_->x(), s.sizes[3] - 4);
+    tableChanged();
+}
+
+void MainWindow::showStatusText(int, const QString& text) {
+    infoPanel_->setText(text);
+}
+
+void MainWindow::setResultPanel(int panel, const QString& text) {
+    if (panel >= 0 && panel < static_cast<int>(statusPanel_.size()))
+        statusPanel_[static_cast<size_t>(panel)]->setText(text);
+}
+
+void MainWindow::setLabelText(Label label, const QString& text) {
+    switch (label) {
+    case Label::Signal:
+        signalLabel_->setText(text);
+        break;
+    case Label::Temperature:
+        tempLabel_->setText(text);
+        break;
+    case Label::Time:
+        timeLabel_->setText(text);
+        break;
+    case Label::Date:
+        dateLabel_->setText(text);
+        break;
+    }
+}
+
+void MainWindow::setSignalLabelVisible(bool visible) {
+    // Hidden by blinking, but only while the display shows values at all.
+    signalLabel_->setVisible(visible && logotip_->isHidden());
+}
+
+void MainWindow::setSignalImage(Picture picture) {
+    signalImage_->setPixmap(picture == Picture::Oxy ? oxyPicture() : bpkPicture());
+}
+
+void MainWindow::setFrontPanelLinked(bool linked) {
+    logotip_->setVisible(!linked);
+    signalImage_->setVisible(linked);
+    tempLabel_->setVisible(linked);
+    signalLabel_->setVisible(linked);
+}
+
+void MainWindow::addPoint(Series series, double x, double y) {
+    (series == Series::Temperature ? temperaturePlotter_ : plotter_)->addPoint(series, x, y);
+}
+
+void MainWindow::clearSeries(Series series) {
+    (series == Series::Temperature ? temperaturePlotter_ : plotter_)->clearSeries(series);
+    if (series == Series::Signal)
+        plotter_->removeFileCurvePairs();
+}
+
+void MainWindow::setAxisMaximum(Axis axis, double maximum) {
+    plotter_->setAxisMaximum(axis, maximum);
+}
+void MainWindow::setPlotTitle(const QStringList& lines) {
+    plotter_->setTitleLines(lines);
+}
+void MainWindow::setAxisTitle(Axis axis, const QString& title) {
+    plotter_->setAxisTitle(axis, title);
+}
+
+void MainWindow::protocolAppended(const QString&, int count) {
+    protocolModel_->appended(count);
+    protocol_->setCurrentIndex(count - 1);
+}
+
+void MainWindow::protocolCleared() {
+    protocolModel_->reset();
+    protocol_->setToolTip(QString());
+}
+
+void MainWindow::setCommandEnabled(Command command, bool enabled) {
+    if (command == Command::SampleOk) {
+        if (sampleOkEnabled)
+            sampleOkEnabled(enabled);
+        return;
+    }
+    if (command == Command::GsoOk) {
+        if (gsoOkEnabled)
+            gsoOkEnabled(enabled);
+        return;
+    }
+    if (QAction* a = action(command))
+        a->setEnabled(enabled);
+}
+
+void MainWindow::beep(BeepKind) {
+    QApplication::beep();
+}
+
+void MainWindow::showMessageWindow(const MessageWindowLayout& layout) {
+    messageWindow_->showLayout(layout);
+}
+
+void MainWindow::closeMessageWindow(const QString&) {
+    messageWindow_->hide();
+}
+
+void MainWindow::showPromptPicture(QChar letter, int step) {
+    messageWindow_->setPicture(promptPicture(letter, step));
+}
+
+void MainWindow::setTrayImageList(int index) {
+    trayIcon_->setImageList(index);
+}
+
+void MainWindow::tableChanged() {
+    tableModel_->refresh();
+    // Each column as wide as its widest text plus 8 pixels; a column with no text at all stays closed.
+    const QFontMetrics metrics(table_->font());
+    QHeaderView* header = table_->horizontalHeader();
+    if (!engine_)
+        return;
+    const ReportTable& t = engine_->table();
+    for (int c = 0; c < ReportTable::kColumns; ++c) {
+        int widest = 0;
+        for (int r = 0; r < t.rowCount(); ++r)
+            widest = std::max(widest, metrics.horizontalAdvance(t.cell(r, c)));
+        header->resizeSection(c, widest > 0 ? widest + 8 : 0);
+    }
+}
+
+void MainWindow::setProbeDescriptions(const QStringList& descriptions) {
+    if (probeDescriptionsChanged)
+        probeDescriptionsChanged(descriptions);
+}
+
+} // namespace lorimet

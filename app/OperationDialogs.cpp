@@ -1,0 +1,164 @@
+#include "app/OperationDialogs.h"
+
+#include "engine/Engine.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace lorimet {
+
+// Reads a number field when the focus leaves it, as the engine's rule wants: a bad entry is reported,
+// the field emptied and the focus given back to it.
+class NumberFieldWatcher : public QObject {
+  public:
+    NumberFieldWatcher(QComboBox* box, std::function<void(QString&)> onExit)
+        : QObject(box), box_(box), onExit_(std::move(onExit)) {
+        box->installEventFilter(this);
+        if (box->lineEdit())
+            box->lineEdit()->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::FocusOut || busy_)
+            return false;
+        // Focus moving between the box and its own line edit is not leaving the field.
+        if (QWidget* now = QApplication::focusWidget(); now == box_ || now == box_->lineEdit())
+            return false;
+        busy_ = true;
+        QString text = box_->currentText();
+        onExit_(text);
+        if (text != box_->currentText()) {
+            if (text.isEmpty())
+                box_->clear(); // the error rule empties the text and the list
+            box_->setEditText(text);
+        }
+        if (text.isEmpty())
+            QTimer::singleShot(0, box_, [box = box_] { box->setFocus(); });
+        busy_ = false;
+        return false;
+    }
+
+  private:
+    QComboBox* box_;
+    std::function<void(QString&)> onExit_;
+    bool busy_ = false;
+};
+
+namespace {
+
+QComboBox* numberBox(QWidget* parent, const char* name, const QString& text, bool emptyItem) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    if (emptyItem)
+        box->addItem(QString());
+    box->setEditText(text);
+    return box;
+}
+
+} // namespace
+
+GsoDialog::GsoDialog(Engine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
+    setObjectName(QStringLiteral("TModul3"));
+    setWindowTitle(QStringLiteral("Раствор ГСО"));
+    setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
+    auto* layout = new QVBoxLayout(this);
+    auto* certified = new QGroupBox(QStringLiteral("Аттестованное БПК:"), this);
+    auto* certifiedRow = new QHBoxLayout(certified);
+    gsoNumber_ = numberBox(certified, "GSO_Number", QString(), false);
+    certifiedRow->addWidget(gsoNumber_, 1);
+    certifiedRow->addWidget(new QLabel(QStringLiteral("мг/л"), certified));
+    auto* dilution = new QGroupBox(QStringLiteral("Разведение:"), this);
+    auto* dilutionRow = new QHBoxLayout(dilution);
+    rgso_ = numberBox(dilution, "RGSO", QStringLiteral("1"), true);
+    dilutionRow->addWidget(rgso_);
+    auto* fields = new QHBoxLayout;
+    fields->addWidget(certified, 3);
+    fields->addWidget(dilution, 2);
+    layout->addLayout(fields);
+    okButton_ = new QPushButton(QStringLiteral("Калибровка..."), this);
+    okButton_->setObjectName(QStringLiteral("OkButton"));
+    layout->addWidget(okButton_);
+    new NumberFieldWatcher(gsoNumber_, [this](QString& text) { engine_.GSO_NumberExit(text); });
+    new NumberFieldWatcher(rgso_, [this](QString& text) { engine_.RGSOExit(text); });
+    connect(okButton_, &QPushButton::clicked, this, [this] {
+        engine_.GsoOkButtonClick();
+        accept();
+    });
+    resize(217, 87);
+}
+
+bool GsoDialog::run() {
+    if (parentWidget())
+        move(parentWidget()->geometry().center() - QPoint(width() / 2, height() / 2));
+    gsoNumber_->setFocus();
+    return exec() == QDialog::Accepted;
+}
+
+SampleDialog::SampleDialog(Engine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
+    setObjectName(QStringLiteral("TModul2"));
+    setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
+    auto* layout = new QVBoxLayout(this);
+    auto* description = new QGroupBox(QStringLiteral("Описание пробы:"), this);
+    auto* descriptionRow = new QHBoxLayout(description);
+    nameProbeList_ = new QComboBox(description);
+    nameProbeList_->setObjectName(QStringLiteral("NameProbeList"));
+    nameProbeList_->setEditable(true);
+    nameProbeList_->setInsertPolicy(QComboBox::NoInsert);
+    nameProbeList_->setMaxVisibleItems(10);
+    descriptionRow->addWidget(nameProbeList_);
+    layout->addWidget(description);
+    auto* kind = new QGroupBox(QStringLiteral("Вид анализа:"), this);
+    auto* kindColumn = new QVBoxLayout(kind);
+    smallAnalis_ = new QRadioButton(QStringLiteral("По начальным скоростям"), kind);
+    smallAnalis_->setObjectName(QStringLiteral("SmallAnalis"));
+    smallAnalis_->setChecked(true);
+    fullAnalis_ = new QRadioButton(QStringLiteral("По конечным скоростям"), kind);
+    fullAnalis_->setObjectName(QStringLiteral("FullAnalis"));
+    kindColumn->addWidget(smallAnalis_);
+    kindColumn->addWidget(fullAnalis_);
+    auto* dilution = new QGroupBox(QStringLiteral("Разведение:"), this);
+    auto* dilutionRow = new QHBoxLayout(dilution);
+    rProbe_ = numberBox(dilution, "RProbe", QStringLiteral("1"), true);
+    dilutionRow->addWidget(rProbe_);
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(kind, 3);
+    middle->addWidget(dilution, 2);
+    layout->addLayout(middle);
+    okButton_ = new QPushButton(QStringLiteral("Анализ пробы..."), this);
+    okButton_->setObjectName(QStringLiteral("OkButton"));
+    layout->addWidget(okButton_);
+    connect(nameProbeList_, &QComboBox::editTextChanged, this,
+            [this](const QString& text) { engine_.NameProbeListChange(text); });
+    connect(smallAnalis_, &QRadioButton::toggled, this, [this](bool on) { engine_.setSmallAnalysis(on); });
+    new NumberFieldWatcher(rProbe_, [this](QString& text) { engine_.RProbeExit(text); });
+    connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
+    resize(257, 145);
+}
+
+void SampleDialog::setDescriptions(const QStringList& descriptions) {
+    const QString text = nameProbeList_->currentText();
+    const QSignalBlocker quiet(nameProbeList_);
+    nameProbeList_->clear();
+    nameProbeList_->addItems(descriptions);
+    nameProbeList_->setEditText(text);
+}
+
+bool SampleDialog::run(const QString& caption) {
+    setWindowTitle(caption);
+    if (parentWidget())
+        move(parentWidget()->geometry().center() - QPoint(width() / 2, height() / 2));
+    nameProbeList_->setFocus();
+    return exec() == QDialog::Accepted;
+}
+
+} // namespace lorimet

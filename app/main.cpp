@@ -1,0 +1,69 @@
+// lorimet [--demo] [--data-dir DIR]: the analyser's front end.
+#include "app/Application.h"
+#include "app/Pictures.h"
+#include "config/Configuration.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLockFile>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTranslator>
+
+using namespace lorimet;
+
+namespace {
+
+QString dataFolder(const QStringList& args) {
+    const qsizetype at = args.indexOf(QStringLiteral("--data-dir"));
+    if (at >= 0 && at + 1 < args.size())
+        return QDir(args[at + 1]).absolutePath();
+    const QString exeFolder = QCoreApplication::applicationDirPath();
+    if (QFileInfo(exeFolder).isWritable())
+        return exeFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("lorimet"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ЛОРИМЕТ"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.1.4"));
+    QApplication::setOrganizationName(QStringLiteral("Лаборатория ЛОРИМЕТ"));
+    QApplication::setWindowIcon(applicationIcon());
+    const QStringList args = app.arguments();
+
+    // One instance for the whole machine. A lock left by a killed process is taken over.
+    QLockFile instance(QDir::temp().filePath(QStringLiteral("MyOwnMutex.lock")));
+    instance.setStaleLockTime(0);
+    if (!instance.tryLock(0))
+        return 0;
+
+    Application::Options options;
+    options.dataFolder = dataFolder(args);
+    options.demo = args.contains(QStringLiteral("--demo"));
+    QDir().mkpath(options.dataFolder);
+
+    Configuration config;
+    if (config.load(options.dataFolder) == Configuration::LoadResult::Damaged) {
+        QApplication::beep();
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"),
+                        QStringLiteral("Файл: Vornel_config.ini - повреждён !"), QMessageBox::Ok, nullptr,
+                        Qt::Dialog | Qt::WindowStaysOnTopHint);
+        box.exec();
+        return 1;
+    }
+
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslations);
+
+    Application program(options, config);
+    program.start();
+    return QApplication::exec();
+}
