@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/DemoControls.h"
 #include "app/MainWindow.h"
 #include "app/OperationDialogs.h"
 #include "app/QtOperator.h"
@@ -62,6 +63,11 @@ void Application::start() {
         t->start();
     window_->move(window_->screen()->availableGeometry().center() - window_->rect().center());
     window_->show();
+    if (demoLink_) {
+        demoControls_ = new DemoControls(*demoLink_, window_.get());
+        demoControls_->move(window_->frameGeometry().topRight() + QPoint(8, 0));
+        demoControls_->show();
+    }
 }
 
 } // namespace lorimet

@@ -11,6 +11,7 @@
 
 namespace lorimet {
 
+class DemoControls;
 class DemoLink;
 class Engine;
 class GsoDialog;
@@ -53,6 +54,7 @@ class Application : public QObject {
     std::unique_ptr<SerialAnalyserLink> serialLink_;
     std::unique_ptr<DemoLink> demoLink_;
     std::unique_ptr<Engine> engine_;
+    DemoControls* demoControls_ = nullptr;
     GsoDialog* gsoDialog_ = nullptr;
     SampleDialog* sampleDialog_ = nullptr;
     QTimer timer_, inverseSignal_, iconTimer_, handTimer_;

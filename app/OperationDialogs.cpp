@@ -32,6 +32,20 @@ class NumberFieldWatcher : public QObject {
         // Focus moving between the box and its own line edit is not leaving the field.
         if (QWidget* now = QApplication::focusWidget(); now == box_ || now == box_->lineEdit())
             return false;
+        leave();
+        return false;
+    }
+    // The dialog's OK reads the field that still has the focus, as leaving it would: true when it holds a
+    // positive number.
+    bool commitIfFocused() {
+        QWidget* now = QApplication::focusWidget();
+        if (now == box_ || now == box_->lineEdit())
+            leave();
+        return !box_->currentText().isEmpty();
+    }
+
+  private:
+    void leave() {
         busy_ = true;
         QString text = box_->currentText();
         onExit_(text);
@@ -43,10 +57,8 @@ class NumberFieldWatcher : public QObject {
         if (text.isEmpty())
             QTimer::singleShot(0, box_, [box = box_] { box->setFocus(); });
         busy_ = false;
-        return false;
     }
 
-  private:
     QComboBox* box_;
     std::function<void(QString&)> onExit_;
     bool busy_ = false;
@@ -88,9 +100,12 @@ GsoDialog::GsoDialog(Engine& engine, QWidget* parent) : QDialog(parent), engine_
     okButton_ = new QPushButton(QStringLiteral("Калибровка..."), this);
     okButton_->setObjectName(QStringLiteral("OkButton"));
     layout->addWidget(okButton_);
-    new NumberFieldWatcher(gsoNumber_, [this](QString& text) { engine_.GSO_NumberExit(text); });
-    new NumberFieldWatcher(rgso_, [this](QString& text) { engine_.RGSOExit(text); });
-    connect(okButton_, &QPushButton::clicked, this, [this] {
+    auto* certifiedWatcher =
+        new NumberFieldWatcher(gsoNumber_, [this](QString& text) { engine_.GSO_NumberExit(text); });
+    auto* dilutionWatcher = new NumberFieldWatcher(rgso_, [this](QString& text) { engine_.RGSOExit(text); });
+    connect(okButton_, &QPushButton::clicked, this, [this, certifiedWatcher, dilutionWatcher] {
+        if (!certifiedWatcher->commitIfFocused() || !dilutionWatcher->commitIfFocused())
+            return; // reported; the operator corrects the field
         engine_.GsoOkButtonClick();
         accept();
     });
@@ -140,8 +155,12 @@ SampleDialog::SampleDialog(Engine& engine, QWidget* parent) : QDialog(parent), e
     connect(nameProbeList_, &QComboBox::editTextChanged, this,
             [this](const QString& text) { engine_.NameProbeListChange(text); });
     connect(smallAnalis_, &QRadioButton::toggled, this, [this](bool on) { engine_.setSmallAnalysis(on); });
-    new NumberFieldWatcher(rProbe_, [this](QString& text) { engine_.RProbeExit(text); });
-    connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
+    auto* dilutionWatcher =
+        new NumberFieldWatcher(rProbe_, [this](QString& text) { engine_.RProbeExit(text); });
+    connect(okButton_, &QPushButton::clicked, this, [this, dilutionWatcher] {
+        if (dilutionWatcher->commitIfFocused())
+            accept();
+    });
     resize(257, 145);
 }
 
