@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/OperationDialogs.h"
 #include "app/QtOperator.h"
+#include "app/SettingsDialogs.h"
 #include "engine/Engine.h"
 #include "serial/SerialAnalyserLink.h"
 #include "sim/DemoLink.h"
@@ -31,9 +32,20 @@ Application::Application(const Options& options, Configuration& config) : option
     else
         serialLink_->lineReceived = deliver;
 
+    portDialog_ = new PortAndFilterDialog(*engine_, window_.get());
     gsoDialog_ = new GsoDialog(*engine_, window_.get());
     sampleDialog_ = new SampleDialog(*engine_, window_.get());
     operator_->setDialogs(gsoDialog_, sampleDialog_);
+    plotterDialog_ =
+        new PlotterDialog(config_, *window_->plotter(), *window_->temperaturePlotter(), window_.get());
+    tableDialog_ = new TableDialog(config_, *window_, window_.get());
+    window_->portSettingsRequested = [this] { portDialog_->run(); };
+    window_->setUpPanelRequested = [this] {
+        if (window_->tableShown())
+            tableDialog_->openFromSettings();
+        else
+            plotterDialog_->openFromSettings();
+    };
     window_->gsoOkEnabled = [this](bool on) { gsoDialog_->okButton()->setEnabled(on); };
     window_->sampleOkEnabled = [this](bool on) { sampleDialog_->okButton()->setEnabled(on); };
     window_->probeDescriptionsChanged = [this](const QStringList& d) { sampleDialog_->setDescriptions(d); };
@@ -57,6 +69,10 @@ Application::~Application() = default;
 
 void Application::start() {
     window_->applyConfiguration();
+    // The dialogs show what the charts and the table show now.
+    plotterDialog_->setGradient(config_.isSwitchOn(Configuration::GradientLine));
+    plotterDialog_->load(config_.settings());
+    tableDialog_->load(config_.settings());
     window_->attach(*engine_);
     engine_->startUp();
     for (QTimer* t : {&timer_, &inverseSignal_, &iconTimer_, &handTimer_})

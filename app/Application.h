@@ -16,9 +16,12 @@ class DemoLink;
 class Engine;
 class GsoDialog;
 class MainWindow;
+class PlotterDialog;
+class PortAndFilterDialog;
 class QtOperator;
 class SampleDialog;
 class SerialAnalyserLink;
+class TableDialog;
 
 class SystemClock : public Clock {
   public:
@@ -57,6 +60,9 @@ class Application : public QObject {
     DemoControls* demoControls_ = nullptr;
     GsoDialog* gsoDialog_ = nullptr;
     SampleDialog* sampleDialog_ = nullptr;
+    PortAndFilterDialog* portDialog_ = nullptr;
+    PlotterDialog* plotterDialog_ = nullptr;
+    TableDialog* tableDialog_ = nullptr;
     QTimer timer_, inverseSignal_, iconTimer_, handTimer_;
 };
 

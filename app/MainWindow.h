@@ -54,6 +54,14 @@ class MainWindow : public QMainWindow, public Display {
     std::function<void(bool checked)> gsoOkEnabled;
     std::function<void(const QStringList&)> probeDescriptionsChanged;
     std::function<void()> portSettingsRequested;
+    std::function<void()> setUpPanelRequested; // SettingsButton and the pop-up's SetUpPanel
+
+    // Appearance of the report table and the Protocol list (colours 0x00BBGGRR, size in points). The font
+    // size also sets the protocol bar's height and its caption's place, and refits the table's columns.
+    void applyTableAppearance(quint32 background, quint32 text, int fontSize);
+    void setTableBackground(const QColor& colour);
+    void setTableTextColour(const QColor& colour);
+    void setTableFontSize(int points);
 
     // Display
     void showStatusText(int index, const QString& text) override;

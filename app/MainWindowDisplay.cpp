@@ -40,6 +40,11 @@ void MainWindow::attach(Engine& engine) {
         if (portSettingsRequested)
             portSettingsRequested();
     });
+    for (const char* name : {"SetUpPanelAction", "SetUpPanel"})
+        connect(findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, this, [this] {
+            if (setUpPanelRequested)
+                setUpPanelRequested();
+        });
     messageWindow_->cancelClicked = [this] { engine_->CanselButtonClick(); };
     for (int c = 0; c < kCommandCount; ++c)
         setCommandEnabled(static_cast<Command>(c), engine.isEnabled(static_cast<Command>(c)));
@@ -70,18 +75,41 @@ void MainWindow::applyConfiguration() {
     temperaturePlotter_->setSeriesColour(Series::Temperature, colourFromSetting(s.colours[4]));
     temperaturePlotter_->setSeriesWidth(Series::Temperature, s.sizes[2]);
 
-    // The report table and the protocol list share their colours and font size.
+    applyTableAppearance(s.colours[5], s.colours[6], s.sizes[3]);
+}
+
+// The report table and the protocol list share their colours and font size.
+void MainWindow::applyTableAppearance(quint32 background, quint32 text, int fontSize) {
+    setTableBackground(colourFromSetting(background));
+    setTableTextColour(colourFromSetting(text));
+    setTableFontSize(fontSize);
+}
+
+void MainWindow::setTableBackground(const QColor& colour) {
     for (QWidget* w : {static_cast<QWidget*>(table_), static_cast<QWidget*>(protocol_)}) {
         QPalette p = w->palette();
-        p.setColor(QPalette::Base, colourFromSetting(s.colours[5]));
-        p.setColor(QPalette::Text, colourFromSetting(s.colours[6]));
+        p.setColor(QPalette::Base, colour);
         w->setPalette(p);
+    }
+}
+
+void MainWindow::setTableTextColour(const QColor& colour) {
+    for (QWidget* w : {static_cast<QWidget*>(table_), static_cast<QWidget*>(protocol_)}) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Text, colour);
+        w->setPalette(p);
+    }
+}
+
+void MainWindow::setTableFontSize(int points) {
+    for (QWidget* w : {static_cast<QWidget*>(table_), static_cast<QWidget*>(protocol_)}) {
         QFont f(QStringLiteral("Arial"));
-        f.setPointSize(s.sizes[3]);
+        f.setPointSize(points);
         w->setFont(f);
     }
-    panel5_->setFixedHeight(s.sizes[3] + 13);
-    protocolLabel_->move(protocolLabel_->x(), s.sizes[3] - 4);
+    // The bar grows with the list's font and keeps its caption level with the list's text.
+    panel5_->setFixedHeight(points + 13);
+    protocolLabel_->move(protocolLabel_->x(), points - 4);
     tableChanged();
 }
 
