@@ -1,10 +1,12 @@
 #include "app/Application.h"
 
+#include "app/ContactsWindow.h"
 #include "app/DemoControls.h"
 #include "app/MainWindow.h"
 #include "app/OperationDialogs.h"
 #include "app/QtOperator.h"
 #include "app/SettingsDialogs.h"
+#include "app/SplashWindow.h"
 #include "engine/Engine.h"
 #include "serial/SerialAnalyserLink.h"
 #include "sim/DemoLink.h"
@@ -15,6 +17,8 @@
 namespace lorimet {
 
 Application::Application(const Options& options, Configuration& config) : options_(options), config_(config) {
+    progress(StartupStep::MainWindow);
+    progress(StartupStep::MessageWindow); // made by the main window's constructor
     window_ = std::make_unique<MainWindow>(config_);
     operator_ = std::make_unique<QtOperator>(window_.get());
     AnalyserLink* link = nullptr;
@@ -32,12 +36,19 @@ Application::Application(const Options& options, Configuration& config) : option
     else
         serialLink_->lineReceived = deliver;
 
+    progress(StartupStep::PortDialog);
     portDialog_ = new PortAndFilterDialog(*engine_, window_.get());
+    progress(StartupStep::GsoDialog);
     gsoDialog_ = new GsoDialog(*engine_, window_.get());
+    progress(StartupStep::SampleDialog);
     sampleDialog_ = new SampleDialog(*engine_, window_.get());
+    progress(StartupStep::ContactsWindow);
+    new ContactsWindow(window_.get()); // owned by the main window, which finds it when asked for it
     operator_->setDialogs(gsoDialog_, sampleDialog_);
+    progress(StartupStep::PlotterDialog);
     plotterDialog_ =
         new PlotterDialog(config_, *window_->plotter(), *window_->temperaturePlotter(), window_.get());
+    progress(StartupStep::TableDialog);
     tableDialog_ = new TableDialog(config_, *window_, window_.get());
     window_->portSettingsRequested = [this] { portDialog_->run(); };
     window_->setUpPanelRequested = [this] {
@@ -67,13 +78,20 @@ Application::Application(const Options& options, Configuration& config) : option
 
 Application::~Application() = default;
 
+void Application::progress(StartupStep step) const {
+    if (options_.progress)
+        options_.progress(step);
+}
+
 void Application::start() {
+    progress(StartupStep::PanelSwitches);
     window_->applyConfiguration();
     // The dialogs show what the charts and the table show now.
     plotterDialog_->setGradient(config_.isSwitchOn(Configuration::GradientLine));
     plotterDialog_->load(config_.settings());
     tableDialog_->load(config_.settings());
     window_->attach(*engine_);
+    progress(StartupStep::Folders);
     engine_->startUp();
     for (QTimer* t : {&timer_, &inverseSignal_, &iconTimer_, &handTimer_})
         t->start();

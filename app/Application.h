@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace lorimet {
@@ -22,6 +23,7 @@ class QtOperator;
 class SampleDialog;
 class SerialAnalyserLink;
 class TableDialog;
+enum class StartupStep : int;
 
 class SystemClock : public Clock {
   public:
@@ -39,6 +41,8 @@ class Application : public QObject {
     struct Options {
         QString dataFolder;
         bool demo = false;
+        // Told as each start-up step begins (the splash window's bar follows it); may be empty.
+        std::function<void(StartupStep)> progress;
     };
     Application(const Options& options, Configuration& config);
     ~Application() override;
@@ -49,6 +53,8 @@ class Application : public QObject {
     DemoLink* demoLink() const { return demoLink_.get(); }
 
   private:
+    void progress(StartupStep step) const;
+
     Options options_;
     Configuration& config_;
     SystemClock clock_;

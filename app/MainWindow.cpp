@@ -3,11 +3,13 @@
 
 #include "app/ChartView.h"
 #include "app/Colours.h"
+#include "app/ContactsWindow.h"
 #include "app/MessageWindow.h"
 #include "app/Pictures.h"
 #include "app/ProtocolListModel.h"
 #include "app/ReportTableModel.h"
 #include "app/TrayIcon.h"
+#include "app/VersionWindow.h"
 #include "config/Configuration.h"
 #include "engine/Engine.h"
 #include "engine/Texts.h"
@@ -587,43 +589,15 @@ void MainWindow::HelpProgrammClick() {
 }
 
 void MainWindow::InfoProgrammClick() {
-    auto* info = new QDialog(this, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint);
-    info->setObjectName(QStringLiteral("InfoVersion"));
-    info->setAttribute(Qt::WA_DeleteOnClose);
-    info->setAttribute(Qt::WA_ShowWithoutActivating);
-    info->setWindowTitle(QStringLiteral("Инфо версии"));
-    auto* icon = new QLabel(info);
-    icon->setPixmap(applicationIcon().pixmap(32, 32));
-    icon->setGeometry(10, 10, 32, 32);
-    int top = 10;
-    int right = 10;
-    const QString values[] = {QApplication::applicationDisplayName(),
-                              QStringLiteral("Версия: ") + QApplication::applicationVersion(),
-                              QStringLiteral("Компания: ") + QApplication::organizationName()};
-    for (int k = 0; k < 3; ++k) {
-        auto* label = new QLabel(values[k], info);
-        if (k == 0) {
-            QFont f = label->font();
-            f.setPointSize(10);
-            f.setBold(true);
-            label->setFont(f);
-            QPalette p = label->palette();
-            p.setColor(QPalette::WindowText, QColor(0, 0, 0x80));
-            label->setPalette(p);
-        }
-        label->adjustSize();
-        label->move(52, top);
-        top = label->geometry().bottom() + 5;
-        right = std::max(right, label->geometry().right());
-    }
-    info->setFixedSize(right + 20, top - 5 + 40);
-    info->move(geometry().center() - QPoint(info->width() / 2, info->height() / 2));
-    info->show();
+    ShowVersionInfo(this);
 }
 
 void MainWindow::ContactsClick() {
-    // The Contacts window belongs with the dialogs; until then the version window names the maker.
-    InfoProgrammClick();
+    // The start-up makes the Contacts window as a child of this one; a window used on its own makes it here.
+    auto* contacts = findChild<ContactsWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!contacts)
+        contacts = new ContactsWindow(this);
+    contacts->showContacts();
 }
 
 void MainWindow::TrayIconClick() {

@@ -1,6 +1,7 @@
 // lorimet [--demo] [--data-dir DIR]: the analyser's front end.
 #include "app/Application.h"
 #include "app/Pictures.h"
+#include "app/SplashWindow.h"
 #include "config/Configuration.h"
 
 #include <QApplication>
@@ -11,6 +12,8 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTranslator>
+
+#include <memory>
 
 using namespace lorimet;
 
@@ -32,7 +35,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lorimet"));
     QApplication::setApplicationDisplayName(QStringLiteral("ЛОРИМЕТ"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.1.4"));
+    QApplication::setApplicationVersion(QStringLiteral(LORIMET_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Лаборатория ЛОРИМЕТ"));
     QApplication::setWindowIcon(applicationIcon());
     const QStringList args = app.arguments();
@@ -63,7 +66,18 @@ int main(int argc, char** argv) {
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
 
+    std::unique_ptr<SplashWindow> splash;
+    if (config.splashShown()) {
+        splash = std::make_unique<SplashWindow>();
+        splash->showNow();
+    }
+    options.progress = [&splash](StartupStep step) {
+        if (splash)
+            splash->advance(step);
+    };
+
     Application program(options, config);
     program.start();
+    splash.reset(); // gone before the event loop starts
     return QApplication::exec();
 }
