@@ -5,6 +5,7 @@
 #include "app/Colours.h"
 #include "app/ContactsWindow.h"
 #include "app/MessageWindow.h"
+#include "app/PanelCommands.h"
 #include "app/Pictures.h"
 #include "app/ProtocolListModel.h"
 #include "app/ReportTableModel.h"
@@ -176,6 +177,8 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
             TrayIconClick();
     });
     trayIcon_->show();
+    // Save, copy and print of the table or the chart bind themselves to their menu and context items.
+    new PanelCommands(*this, config_, [this] { return engine_; });
     updateViewTexts();
 }
 

@@ -1,0 +1,126 @@
+#include "app/TablePrinter.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lorimet {
+namespace {
+
+constexpr int kTitleHeight = 48;
+constexpr int kTextHeight = 36;
+constexpr int kRuleWidth = 5;
+constexpr int kTitleTop = 20;
+constexpr int kFooterAboveBottom = 150;
+constexpr int kFirstRowTop = 110;
+constexpr int kPrintedColumns = 7; // time and date stay off the paper
+constexpr int kUnitsPerPixel = 3;
+
+// A text height on paper is the height of the whole character cell, leading included; the font's pixel
+// size is its em, so it is scaled down until the cell is as high as asked.
+QFont fontOfCellHeight(QFont font, int cellHeight, QPaintDevice* device) {
+    font.setPixelSize(cellHeight);
+    const qreal height = QFontMetricsF(font, device).height();
+    if (height > 0)
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(cellHeight * cellHeight / height))));
+    return font;
+}
+
+void drawTextAt(QPainter& painter, int x, int top, const QString& text) {
+    painter.drawText(QPointF(x, top + painter.fontMetrics().ascent()), text);
+}
+
+int centredLeft(QPainter& painter, int pageWidth, const QString& text) {
+    return pageWidth / 2 - painter.fontMetrics().horizontalAdvance(text) / 2;
+}
+
+} // namespace
+
+TablePageLayout TablePageLayout::forPage(int width, int height, int probeCounter) {
+    TablePageLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.rowsPerPage = std::max(1, (height - kTopMargin - kBottomMargin) / kLineStep);
+    layout.pages = std::max(0, probeCounter) / layout.rowsPerPage + 1;
+    return layout;
+}
+
+ColumnWidths fittedColumnWidths(const ReportTable& table, const QFont& font) {
+    const QFontMetrics metrics(font);
+    ColumnWidths widths{};
+    for (int c = 0; c < ReportTable::kColumns; ++c) {
+        int widest = 0;
+        for (int r = 0; r < table.rowCount(); ++r) {
+            const QString text = table.cell(r, c);
+            if (!text.isEmpty())
+                widest = std::max(widest, metrics.horizontalAdvance(text) + 8);
+        }
+        widths[static_cast<size_t>(c)] = widest;
+    }
+    return widths;
+}
+
+void setUpPdfPrinter(QPrinter& printer, const QString& path) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                      QPageLayout::Millimeter));
+}
+
+bool printTable(QPrinter& printer, const ReportTable& table, int probeCounter, const QString& title,
+                const ColumnWidths& pixelWidths) {
+    printer.setDocName(title);
+    // Whole millimetres of the paper as its size defines it: device pixels would cut A4 to 296 mm at some
+    // resolutions and cost a row on every page.
+    const QRectF paper = printer.pageLayout().fullRect(QPageLayout::Millimeter);
+    const int width = static_cast<int>(std::floor(paper.width() + 1e-6)) * 10;
+    const int height = static_cast<int>(std::floor(paper.height() + 1e-6)) * 10;
+    const TablePageLayout layout = TablePageLayout::forPage(width, height, probeCounter);
+
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    painter.scale(printer.logicalDpiX() / 254.0, printer.logicalDpiY() / 254.0);
+    const QFont face = painter.font();
+    const QFont titleFont = fontOfCellHeight(face, kTitleHeight, &printer);
+    const QFont textFont = fontOfCellHeight(face, kTextHeight, &printer);
+
+    for (int page = 1; page <= layout.pages; ++page) {
+        painter.setFont(titleFont);
+        drawTextAt(painter, centredLeft(painter, width, title), kTitleTop, title);
+
+        painter.setPen(QPen(Qt::black, kRuleWidth));
+        painter.drawLine(0, TablePageLayout::kTopMargin, width, TablePageLayout::kTopMargin);
+        painter.drawLine(0, height - TablePageLayout::kBottomMargin, width,
+                         height - TablePageLayout::kBottomMargin);
+
+        painter.setFont(textFont);
+        const QString footer = QStringLiteral("страница: %1 из %2").arg(page).arg(layout.pages);
+        drawTextAt(painter, centredLeft(painter, width, footer), height - kFooterAboveBottom, footer);
+
+        int y = kFirstRowTop;
+        for (int g = 1; g <= layout.rowsPerPage; ++g) {
+            const int row = (page - 1) * layout.rowsPerPage + g - 1;
+            if (row > probeCounter + 2)
+                break;
+            int x = 0;
+            for (int c = 0; c < kPrintedColumns; ++c) {
+                drawTextAt(painter, x, y, table.cell(row, c));
+                x += kUnitsPerPixel * pixelWidths[static_cast<size_t>(c)];
+            }
+            y += TablePageLayout::kLineStep;
+        }
+        if (page < layout.pages && !printer.newPage())
+            return false;
+    }
+    return painter.end();
+}
+
+} // namespace lorimet

@@ -1,0 +1,92 @@
+// lorimet-report on protocol files.
+#include "ExportHelpers.h"
+
+#include "reports/ReportTable.h"
+#include "reports/TableText.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace lorimet;
+using namespace lorimet::exporttest;
+
+namespace {
+
+class ReportTool : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    ProcessResult run(const QStringList& arguments) {
+        return runProcess(QStringLiteral(LORIMET_REPORT_TOOL), arguments);
+    }
+    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(ReportTool, PrintsTheTableAndWritesEveryOutput) {
+    QStringList text = protocolText(3);
+    text[11] = QStringLiteral("БПК*=012,35 БПК=007,50 "); // the second analysis was a full one
+    ASSERT_TRUE(writeProtocol(path("p.txt"), text));
+    const ProcessResult r =
+        run({path("p.txt"), QStringLiteral("--xlsx"), path("r.xlsx"), QStringLiteral("--csv"), path("r.csv"),
+             QStringLiteral("--pdf"), path("r.pdf")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QStringList lines = QString::fromUtf8(r.out).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 7); // heading, three rows, two empty rows, and nothing after the last CR LF
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral(" № \t Описание пробы \t")));
+    EXPECT_EQ(lines[2], QStringLiteral("2\tПроба 2\t12,4\t7,5\t\t20,5\t12:34\t14:05:09\t06.12.26 г"));
+    EXPECT_EQ(lines[4], QString(8, u'\t'));
+
+    QFile csv(path("r.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(fromCp1251(csv.readAll()).count(QStringLiteral("\r\n")), 4);
+    const QStringList pages = pdfPages(path("r.pdf"));
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("Проба 3")));
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("страница: 1 из 1")));
+    if (pythonWithOpenpyxl().isEmpty())
+        return;
+    const std::optional<QJsonObject> book = readWorkbook(path("r.xlsx"));
+    ASSERT_TRUE(book);
+    EXPECT_EQ((*book)[QStringLiteral("dimensions")].toString(), QStringLiteral("A1:I4"));
+    const QString sheet = (*book)[QStringLiteral("sheets")].toArray().at(0).toString();
+    EXPECT_TRUE(sheet.startsWith(QStringLiteral("Отчёт от "))) << sheet.toStdString();
+}
+
+TEST_F(ReportTool, DamagedOrUnreadableFilesAreRefused) {
+    QStringList cut = protocolText(2);
+    cut.removeLast(); // the second block ends early
+    ASSERT_TRUE(writeProtocol(path("cut.txt"), cut));
+    ASSERT_TRUE(writeProtocol(path("one.txt"), {QStringLiteral("1")}));
+    ASSERT_TRUE(writeProtocol(path("word.txt"), {QStringLiteral("два")}));
+    for (const char* name : {"cut.txt", "one.txt", "word.txt", "missing.txt"}) {
+        SCOPED_TRACE(name);
+        const ProcessResult r = run({path(name), QStringLiteral("--csv"), path("r.csv")});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(
+            QString::fromUtf8(r.err).contains(QStringLiteral("Файл не содержит данных или повреждён !")));
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(path("r.csv")));
+    }
+}
+
+TEST_F(ReportTool, AnEmptyFileIsAnEmptyTable) {
+    ASSERT_TRUE(writeFile(path("empty.txt"), QByteArray()));
+    const ProcessResult r = run({path("empty.txt")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(r.out).count(QStringLiteral("\r\n")), 3);
+}
+
+TEST_F(ReportTool, WrongArgumentsAndUnwritableOutputs) {
+    EXPECT_EQ(run({}).exitCode, 1);
+    EXPECT_EQ(run({path("a.txt"), path("b.txt")}).exitCode, 1);
+    ASSERT_TRUE(writeProtocol(path("p.txt"), protocolText(1)));
+    EXPECT_EQ(run({path("p.txt"), QStringLiteral("--xlsx")}).exitCode, 1);
+    const ProcessResult r = run({path("p.txt"), QStringLiteral("--xlsx"), path("no/such/r.xlsx")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("Невозможно записать файл r.xlsx !")));
+}

@@ -1,0 +1,118 @@
+// lorimet-report FILE [--xlsx OUT] [--csv OUT] [--pdf OUT]: the report table of a protocol file, headless.
+//
+// Prints the table as the program copies it to the clipboard, and writes the spreadsheet, the CSV file and
+// the table's print-out (A4, PDF) when asked. Exit status: 0 done, 1 wrong arguments or an output that
+// could not be written, 2 a protocol file that is unreadable or damaged.
+#include "app/TablePrinter.h"
+#include "config/Configuration.h"
+#include "reports/DayProtocol.h"
+#include "reports/ProtocolFile.h"
+#include "reports/ReportTable.h"
+#include "reports/TableText.h"
+#include "reports/XlsxExport.h"
+#include "text/TimeText.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <QFont>
+#include <QGuiApplication>
+#include <QPrinter>
+
+#include <cstdio>
+#include <optional>
+
+using namespace lorimet;
+
+namespace {
+
+const char kUsage[] = "usage: lorimet-report FILE [--xlsx OUT] [--csv OUT] [--pdf OUT]\n";
+
+void writeOut(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QString cannotWrite(const QString& path) {
+    return QStringLiteral("Невозможно записать файл ") + QFileInfo(path).fileName() + QStringLiteral(" !\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+
+    QString input;
+    QString xlsxPath, csvPath, pdfPath;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        QString* target = a == u"--xlsx"  ? &xlsxPath
+                          : a == u"--csv" ? &csvPath
+                          : a == u"--pdf" ? &pdfPath
+                                          : nullptr;
+        if (target && i + 1 < args.size() && target->isEmpty()) {
+            *target = args[++i];
+        } else if (a == u"--help" || a == u"-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (!target && input.isEmpty() && !a.startsWith(u"--")) {
+            input = a;
+        } else {
+            std::fputs(kUsage, stderr);
+            return 1;
+        }
+    }
+    if (input.isEmpty()) {
+        std::fputs(kUsage, stderr);
+        return 1;
+    }
+
+    // Read as the open command reads: every complete block becomes a row; any damage rejects the file.
+    const std::optional<QStringList> lines = readProtocolFile(input);
+    const ProtocolFileContent content = lines ? parseProtocolFile(*lines) : ProtocolFileContent{};
+    if (!lines || content.damaged) {
+        writeOut(stderr, QStringLiteral("Файл не содержит данных или повреждён !\n"));
+        return 2;
+    }
+    ReportTable table;
+    table.writeHeadings();
+    int probeCounter = 0;
+    for (const ProtocolBlock& block : content.blocks) {
+        table.addResultRow(probeCounter, block.description, block.rateResult, block.rangeResult,
+                           block.toxicityResult, block.temperature, block.durationText, block.endTimeText,
+                           block.dateText);
+        ++probeCounter;
+    }
+
+    writeOut(stdout, clipboardText(table, probeCounter));
+
+    // The report carries today's date, as the program's does once the file is shown; the grid's font is the
+    // table's default, Arial at the configuration's default size.
+    const QString title = reportTitle(dateText(QDate::currentDate()));
+    const int fontSize = Settings{}.sizes[3];
+    QFont gridFont(QStringLiteral("Arial"));
+    gridFont.setPointSize(fontSize);
+    const ColumnWidths widths = fittedColumnWidths(table, gridFont);
+
+    int status = 0;
+    if (!xlsxPath.isEmpty() && !writeXlsxReport(xlsxPath, table, probeCounter, title, widths, fontSize)) {
+        writeOut(stderr, cannotWrite(xlsxPath));
+        status = 1;
+    }
+    if (!csvPath.isEmpty() && !writeCsvReport(csvPath, table, probeCounter)) {
+        writeOut(stderr, cannotWrite(csvPath));
+        status = 1;
+    }
+    if (!pdfPath.isEmpty()) {
+        QPrinter printer(QPrinter::HighResolution);
+        setUpPdfPrinter(printer, pdfPath);
+        if (!printTable(printer, table, probeCounter, title, widths) || !QFileInfo(pdfPath).isFile()) {
+            writeOut(stderr, cannotWrite(pdfPath));
+            status = 1;
+        }
+    }
+    return status;
+}
