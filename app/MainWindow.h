@@ -85,6 +85,12 @@ class MainWindow : public QMainWindow, public Display {
     void setTrayImageList(int index) override;
     void tableChanged() override;
     void setProbeDescriptions(const QStringList& descriptions) override;
+    void setLoadProgress(int percent) override;
+    void loadFinished() override;
+    void addFileCurvePair(const QList<double>& x, const QList<double>& signal,
+                          const QList<double>& derivative) override;
+    void removeFileCurvePairs() override;
+    void protocolFileShown(const QString& hint) override;
 
     // Commands owned by the window.
     void ResTableClick();

@@ -16,6 +16,8 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
 
@@ -36,6 +38,8 @@ void MainWindow::attach(Engine& engine) {
     forward("Measurement", &Engine::MeasurementClick);
     forward("ToxiTest", &Engine::ToxiTestClick);
     forward("Clean", &Engine::CleanClick);
+    forward("Open", &Engine::OpenClick);
+    forward("SaveProtocol", &Engine::SaveProtocolClick);
     connect(action(Command::PortSettings), &QAction::triggered, this, [this] {
         if (portSettingsRequested)
             portSettingsRequested();
@@ -239,6 +243,45 @@ void MainWindow::tableChanged() {
 void MainWindow::setProbeDescriptions(const QStringList& descriptions) {
     if (probeDescriptionsChanged)
         probeDescriptionsChanged(descriptions);
+}
+
+// The bar lies over the left part of InfoPanel while a protocol file is read; the waiting text, pushed to the
+// right by its leading blanks, stays readable beside it.
+void MainWindow::setLoadProgress(int percent) {
+    auto* bar = statusBar()->findChild<QProgressBar*>(QStringLiteral("LoadProgressBar"));
+    if (!bar) {
+        bar = new QProgressBar(statusBar());
+        bar->setObjectName(QStringLiteral("LoadProgressBar"));
+        bar->setRange(0, 100);
+        bar->setTextVisible(false);
+        const QRect panel = infoPanel_->geometry();
+        bar->setGeometry(panel.left(), 2, std::max(panel.width() - 335, 100), statusBar()->height() - 4);
+        bar->show();
+    }
+    bar->setValue(percent);
+    // Repaints and timer ticks run between blocks; clicks and keys wait until the file is read.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MainWindow::loadFinished() {
+    delete statusBar()->findChild<QProgressBar*>(QStringLiteral("LoadProgressBar"));
+}
+
+void MainWindow::addFileCurvePair(const QList<double>& x, const QList<double>& signal,
+                                  const QList<double>& derivative) {
+    plotter_->addFileCurvePair(x, signal, derivative);
+}
+
+void MainWindow::removeFileCurvePairs() {
+    // The temperature chart holds one point per block of the file; it goes with the curves.
+    plotter_->removeFileCurvePairs();
+    temperaturePlotter_->clearSeries(Series::Temperature);
+}
+
+void MainWindow::protocolFileShown(const QString& hint) {
+    protocolModel_->reset();
+    protocol_->setCurrentIndex(0);
+    protocol_->setToolTip(hint);
 }
 
 } // namespace lorimet

@@ -56,4 +56,12 @@ std::optional<QString> QtOperator::saveFileName(const QString& title, const QStr
     return chosen;
 }
 
+std::optional<QString> QtOperator::openFileName(const QString& title, const QString& folder,
+                                                const QString& filter) {
+    const QString chosen = QFileDialog::getOpenFileName(parent_, title, folder, filter.section(u'|', 0, 0));
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
 } // namespace lorimet

@@ -22,6 +22,8 @@ class QtOperator : public Operator {
     bool runSampleDialog(Engine& engine, const QString& caption) override;
     std::optional<QString> saveFileName(const QString& title, const QString& folder,
                                         const QString& proposedName, const QString& filter) override;
+    std::optional<QString> openFileName(const QString& title, const QString& folder,
+                                        const QString& filter) override;
 
   private:
     QWidget* parent_;

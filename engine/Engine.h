@@ -3,6 +3,7 @@
 #include "config/Configuration.h"
 #include "engine/Interfaces.h"
 #include "engine/Smoother.h"
+#include "reports/ProtocolFile.h"
 #include "reports/ReportTable.h"
 
 #include <QByteArray>
@@ -122,6 +123,8 @@ class Engine {
     void ToxiTestClick() {}
     void SetUpReloadClick();
     void SetUpSaveClick();
+    void SaveProtocolClick();
+    void OpenClick();
 
     // The message window's Cancel button (start prompts only).
     void CanselButtonClick();
@@ -225,6 +228,11 @@ class Engine {
     void SweepTempFolder(const QString& folder);
     QString currentDateText() const;
     QString timeOfDayText() const;
+
+    // Protocol files
+    std::optional<QString> AskProtocolSaveName(); // the shared save dialog, set up for a protocol
+    void ShowFileBlock(const ProtocolBlock& block, const QTime& firstBlockTime);
+    void HideLoadProgress();
 
     Configuration& config_;
     Display& display_;

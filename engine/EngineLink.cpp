@@ -79,7 +79,10 @@ void Engine::SetLinkCommandStates(bool linked) {
 }
 
 void Engine::ClearPlots() {
-    // A shown protocol file has its own curves; the view removes them when the file view ends.
+    // A shown protocol file has its own curve pairs (and one temperature point per block); ending the file
+    // view removes them.
+    if (workflow_.fileViewActive)
+        display_.removeFileCurvePairs();
     display_.clearSeries(Series::Signal);
     display_.clearSeries(Series::Derivative);
     display_.clearSeries(Series::Temperature);

@@ -74,6 +74,19 @@ class Display {
     virtual void linkOpened() {}
     virtual void linkClosed() {}
     virtual void lineDropped(const QString& /*reason*/) {} // a line whose handling ended early
+
+    // Reading a protocol file. The progress (0..100) is reported once as the reading starts and after each
+    // block; the window may repaint there (user input stays queued). loadFinished ends the display.
+    virtual void setLoadProgress(int /*percent*/) {}
+    virtual void loadFinished() {}
+    // The file view on the signal chart: one signal and one derivative curve per block, each from its own
+    // time 0 (x in day fractions). They stay until removeFileCurvePairs, which ends the file view.
+    virtual void addFileCurvePair(const QList<double>& /*x*/, const QList<double>& /*signal*/,
+                                  const QList<double>& /*derivative*/) {}
+    virtual void removeFileCurvePairs() {}
+    // The Protocol list now holds the lines of a protocol file: show them with item 0 selected and the hint
+    // switched on.
+    virtual void protocolFileShown(const QString& /*hint*/) {}
 };
 
 class Engine;
@@ -93,6 +106,12 @@ class Operator {
     // The shared save dialog: a chosen path, or nothing when cancelled.
     virtual std::optional<QString> saveFileName(const QString& title, const QString& folder,
                                                 const QString& proposedName, const QString& filter) = 0;
+    // The open dialog: a chosen existing file, or nothing when cancelled. Operators that never open files
+    // keep the default.
+    virtual std::optional<QString> openFileName(const QString& /*title*/, const QString& /*folder*/,
+                                                const QString& /*filter*/) {
+        return std::nullopt;
+    }
 };
 
 // The serial link to the analyser. Incoming lines are handed to Engine::lineAvailable by whoever owns the

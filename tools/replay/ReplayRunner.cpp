@@ -190,6 +190,11 @@ class ReplayOperator : public Operator {
         return QDir(dataFolder_).filePath(*answer);
     }
 
+    // Scenarios never open protocol files: the open dialog is always cancelled.
+    std::optional<QString> openFileName(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+
     std::deque<Answer> answers;
     std::deque<std::optional<QString>> saveAnswers;
     const Event* pendingCalibrate = nullptr;
