@@ -128,11 +128,7 @@ void Engine::SweepTempFolder(const QString& folder) {
                 box(BeepKind::Warning, texts::kWarning,
                     name + QStringLiteral(" не был сохранён !\rСохранить этот файл ?"), Buttons::YesNo);
             if (answer == Answer::Yes) {
-                QDir().mkpath(workflow_.reportFolder);
-                const auto target = operator_.saveFileName(
-                    QStringLiteral("Сохранить файл протокола..."), workflow_.reportFolder,
-                    QStringLiteral("Протокол от ") + workflow_.dateText,
-                    QStringLiteral("Текстовый файл (*.txt)|*.txt"));
+                const auto target = AskProtocolSaveName();
                 if (!target) {
                     keep = true;
                 } else {
@@ -140,7 +136,8 @@ void Engine::SweepTempFolder(const QString& folder) {
                     if (!content || !writeProtocolFile(*target, *content)) {
                         // The results exist only in this file: keep it rather than lose them.
                         keep = true;
-                        box(BeepKind::Error, texts::kError, texts::operatorMessages()[1] + *target);
+                        box(BeepKind::Error, texts::kError,
+                            texts::operatorMessages()[1] + QFileInfo(*target).fileName() + QStringLiteral(" !"));
                     }
                 }
             }

@@ -49,7 +49,10 @@ void Engine::ShowFileBlock(const ProtocolBlock& block, const QTime& firstBlockTi
     res_.temperatureSum = block.temperature;
     workflow_.runDurationText = block.durationText;
     workflow_.runEndTimeText = block.endTimeText;
-    // The row takes its date from the block; the timer tick puts today's date back afterwards.
+    // The row takes its date from the block. Today's date is put back at once: left for the timer tick to
+    // find, it would count as a change of day, and the exit sweep would then delete earlier days' unsaved
+    // day files without asking.
+    const QString today = workflow_.dateText;
     workflow_.dateText = block.dateText;
 
     if (acq_.probeCounter == 0) {
@@ -66,6 +69,7 @@ void Engine::ShowFileBlock(const ProtocolBlock& block, const QTime& firstBlockTi
                       block.temperature);
 
     AddResultRow();
+    workflow_.dateText = today;
     acq_.currentSample = 0;
     acq_.analysisKind.clear();
     res_.toxicityTest = false;
