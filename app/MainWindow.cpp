@@ -308,7 +308,9 @@ QToolButton* MainWindow::toolButton(QAction* action, const char* name, const QSt
     toolPanel_->addAction(action);
     auto* button = qobject_cast<QToolButton*>(toolPanel_->widgetForAction(action));
     button->setObjectName(QString::fromLatin1(name));
-    button->setToolTip(hint);
+    // The hint lives on the action: the button takes its action's hint again whenever the action changes
+    // (enabled, checked, caption), so a hint given to the button alone would soon be lost.
+    action->setToolTip(hint);
     action->setIcon(toolbarIcon(icon)); // the button follows its action, the icon included
     button->setFixedSize(26, 25);
     return button;
@@ -495,13 +497,16 @@ QAction* MainWindow::action(Command command) const {
 
 void MainWindow::updateViewTexts() {
     const bool t = tableShown();
-    printButton_->setToolTip(t ? QStringLiteral("Печатать таблицу") : QStringLiteral("Печатать график"));
-    clearButton_->setToolTip(t ? QStringLiteral("Очистить таблицу") : QStringLiteral("Очистить график"));
-    copyButton_->setToolTip(t ? QStringLiteral("Копировать таблицу") : QStringLiteral("Копировать график"));
-    savePanelButton_->setToolTip(t ? QStringLiteral("Сохранить таблицу")
-                                   : QStringLiteral("Сохранить график"));
-    settingsButton_->setToolTip(t ? QStringLiteral("Установки таблицы")
-                                  : QStringLiteral("Установки графопостроителя"));
+    printButton_->defaultAction()->setToolTip(t ? QStringLiteral("Печатать таблицу")
+                                                : QStringLiteral("Печатать график"));
+    clearButton_->defaultAction()->setToolTip(t ? QStringLiteral("Очистить таблицу")
+                                                : QStringLiteral("Очистить график"));
+    copyButton_->defaultAction()->setToolTip(t ? QStringLiteral("Копировать таблицу")
+                                               : QStringLiteral("Копировать график"));
+    savePanelButton_->defaultAction()->setToolTip(t ? QStringLiteral("Сохранить таблицу")
+                                                    : QStringLiteral("Сохранить график"));
+    settingsButton_->defaultAction()->setToolTip(t ? QStringLiteral("Установки таблицы")
+                                                   : QStringLiteral("Установки графопостроителя"));
     saveChart_->setText(t ? QStringLiteral("Таблицу") : QStringLiteral("График"));
     powerButton_->setToolTip(powerOn_ ? QStringLiteral("Выключить прибор")
                                       : QStringLiteral("Включить прибор"));

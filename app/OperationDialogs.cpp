@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,12 +23,19 @@ class NumberFieldWatcher : public QObject {
   public:
     NumberFieldWatcher(QComboBox* box, std::function<void(QString&)> onExit)
         : QObject(box), box_(box), onExit_(std::move(onExit)) {
+        setObjectName(QStringLiteral("NumberFieldWatcher"));
         box->installEventFilter(this);
         if (box->lineEdit())
             box->lineEdit()->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() != QEvent::FocusOut || busy_)
+            return false;
+        // Only a move to another control leaves the field: not the window losing activation (a message
+        // box over it, the dialog closing) nor a pop-up opening.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+            !box_->window()->isVisible())
             return false;
         // Focus moving between the box and its own line edit is not leaving the field.
         if (QWidget* now = QApplication::focusWidget(); now == box_ || now == box_->lineEdit())
@@ -54,8 +62,14 @@ class NumberFieldWatcher : public QObject {
                 box_->clear(); // the error rule empties the text and the list
             box_->setEditText(text);
         }
-        if (text.isEmpty())
-            QTimer::singleShot(0, box_, [box = box_] { box->setFocus(); });
+        if (text.isEmpty()) {
+            // The error box may leave no window active (or the main window, its owner): the field's own
+            // window is activated too, or the focus would go nowhere.
+            QTimer::singleShot(0, box_, [box = box_] {
+                box->activateWindow();
+                box->setFocus();
+            });
+        }
         busy_ = false;
     }
 
@@ -75,6 +89,14 @@ QComboBox* numberBox(QWidget* parent, const char* name, const QString& text, boo
         box->addItem(QString());
     box->setEditText(text);
     return box;
+}
+
+// The children outlive the dialog's own destructor: a radio button unchecked or a field losing the focus
+// while they are deleted must not reach the engine, which may be gone by then.
+void detachFromEngine(QDialog* dialog) {
+    for (QObject* child : dialog->findChildren<QObject*>())
+        QObject::disconnect(child, nullptr, dialog, nullptr);
+    qDeleteAll(dialog->findChildren<QObject*>(QStringLiteral("NumberFieldWatcher")));
 }
 
 } // namespace
@@ -110,6 +132,10 @@ GsoDialog::GsoDialog(Engine& engine, QWidget* parent) : QDialog(parent), engine_
         accept();
     });
     resize(217, 87);
+}
+
+GsoDialog::~GsoDialog() {
+    detachFromEngine(this);
 }
 
 bool GsoDialog::run() {
@@ -162,6 +188,10 @@ SampleDialog::SampleDialog(Engine& engine, QWidget* parent) : QDialog(parent), e
             accept();
     });
     resize(257, 145);
+}
+
+SampleDialog::~SampleDialog() {
+    detachFromEngine(this);
 }
 
 void SampleDialog::setDescriptions(const QStringList& descriptions) {

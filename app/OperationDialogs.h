@@ -18,6 +18,7 @@ class GsoDialog : public QDialog {
     Q_OBJECT
   public:
     GsoDialog(Engine& engine, QWidget* parent);
+    ~GsoDialog() override;
     // Shown modally with the certified-value field active; true when closed with OK.
     bool run();
     QComboBox* gsoNumber() const { return gsoNumber_; }
@@ -36,6 +37,7 @@ class SampleDialog : public QDialog {
     Q_OBJECT
   public:
     SampleDialog(Engine& engine, QWidget* parent);
+    ~SampleDialog() override;
     bool run(const QString& caption);
     void setDescriptions(const QStringList& descriptions);
     QComboBox* nameProbeList() const { return nameProbeList_; }
