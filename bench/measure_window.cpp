@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
         plotter->replotNow();
     const double redrawMs = timer.nsecsElapsed() / 1e6 / redraws;
 
-    std::printf("lines fed:            %d (protocol list %d items, %d chart points)\n", lines, engine.protocolCount(),
-                plotter->pointCount(Series::Signal));
+    std::printf("lines fed:            %d (protocol list %d items, %d chart points)\n", lines,
+                engine.protocolCount(), plotter->pointCount(Series::Signal));
     std::printf("per line, window on:  %.1f us\n", perLineUs);
     std::printf("resident memory:      %.1f MiB before, %.1f MiB after\n", before / 1024.0, after / 1024.0);
     std::printf("one chart redraw:     %.2f ms\n", redrawMs);

@@ -137,7 +137,8 @@ void Engine::SweepTempFolder(const QString& folder) {
                         // The results exist only in this file: keep it rather than lose them.
                         keep = true;
                         box(BeepKind::Error, texts::kError,
-                            texts::operatorMessages()[1] + QFileInfo(*target).fileName() + QStringLiteral(" !"));
+                            texts::operatorMessages()[1] + QFileInfo(*target).fileName() +
+                                QStringLiteral(" !"));
                     }
                 }
             }

@@ -234,7 +234,8 @@ TEST_P(SecondUpperPoint, ShowsTheCorrectionTextAndMayOpenTheGsoDialog) {
     day.lines(2, Day::kBase);
     const Replay r = run(day);
     // The sample analysis goes with the old calibration: the system is ready for the reference only.
-    QStringList expected = {stamp(at) + " tx AB", stamp(at) + " status 2 Прибор готов к калибровке по раствору ГСО !",
+    QStringList expected = {stamp(at) + " tx AB",
+                            stamp(at) + " status 2 Прибор готов к калибровке по раствору ГСО !",
                             stamp(at) +
                                 " box Информация | Программа провела корректировку по верхней точке "
                                 "!\\rДля калибровки прибора по раствору ГСО нажмите ОК. -> " +

@@ -1,6 +1,7 @@
-// lorimet-sim (--pty | --port PATH) [--period SECONDS] [--dip SECONDS] [--seed N] [--script FILE]: a simulated analyser on a
-// serial device. With --pty the path of the pseudo-terminal comes alone on the first line of standard
-// output. Operator commands come one a line on standard input (and from the script, "SECONDS COMMAND"):
+// lorimet-sim (--pty | --port PATH) [--period SECONDS] [--dip SECONDS] [--seed N] [--script FILE]: a
+// simulated analyser on a serial device. With --pty the path of the pseudo-terminal comes alone on the first
+// line of standard output. Operator commands come one a line on standard input (and from the script, "SECONDS
+// COMMAND"):
 //   inject BOD, knob изм., knob под., fault unit|temperature|garbage|split, silence SECONDS,
 //   period SECONDS, signal PERCENT, temperature CELSIUS, quit.
 // Everything the analyser receives and does is logged on standard error.
@@ -35,8 +36,8 @@ void complain(const QString& text) {
     std::fputs(("lorimet-sim: " + text + "\n").toUtf8().constData(), stderr);
 }
 
-constexpr const char* kUsage =
-    "usage: lorimet-sim (--pty | --port PATH) [--period SECONDS] [--dip SECONDS] [--seed N] [--script FILE]\n";
+constexpr const char* kUsage = "usage: lorimet-sim (--pty | --port PATH) [--period SECONDS] [--dip SECONDS] "
+                               "[--seed N] [--script FILE]\n";
 
 // Reads operator commands from standard input as they come; a pipe, a terminal or a file all do.
 class CommandReader {
