@@ -3,6 +3,7 @@
 #include "app/Pictures.h"
 #include "app/SplashWindow.h"
 #include "config/Configuration.h"
+#include "config/DataFolder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,10 +24,7 @@ QString dataFolder(const QStringList& args) {
     const qsizetype at = args.indexOf(QStringLiteral("--data-dir"));
     if (at >= 0 && at + 1 < args.size())
         return QDir(args[at + 1]).absolutePath();
-    const QString exeFolder = QCoreApplication::applicationDirPath();
-    if (QFileInfo(exeFolder).isWritable())
-        return exeFolder;
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return defaultDataFolder();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // lorimet-replay SCENARIO [--data-dir DIR]: the measurement system headless, in virtual time.
 #include "ReplayRunner.h"
 #include "Scenario.h"
+#include "config/DataFolder.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -9,17 +10,7 @@
 #include <QTextStream>
 
 using namespace lorimet::replay;
-
-namespace {
-
-QString defaultDataFolder() {
-    const QString exeFolder = QCoreApplication::applicationDirPath();
-    if (QFileInfo(exeFolder).isWritable())
-        return exeFolder;
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-}
-
-} // namespace
+using lorimet::defaultDataFolder;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
