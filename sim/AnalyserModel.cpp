@@ -106,6 +106,14 @@ QByteArray AnalyserModel::nextLine(qint64 nowMs) {
         splitPoint_ = 1 + static_cast<qsizetype>(uniform() * (lastCleanLine_.size() - 2));
         log(QStringLiteral("fault: line split after %1 bytes").arg(splitPoint_));
         return lastCleanLine_;
+    case LineFault::Zeros: {
+        const int length = 8 + static_cast<int>(uniform() * 32);
+        log(QStringLiteral("fault: %1 zero bytes").arg(length));
+        return QByteArray(length, '\0') + "\r\n";
+    }
+    case LineFault::LongNoise:
+        log(QStringLiteral("fault: %1 bytes of noise before the line end").arg(kLongNoiseBytes));
+        return noise(kLongNoiseBytes) + "\r\n";
     }
     return lastCleanLine_;
 }
@@ -119,6 +127,16 @@ QByteArray AnalyserModel::garbageLine() {
             bytes.append(byte);
     }
     return bytes + "\r\n";
+}
+
+QByteArray AnalyserModel::noise(qsizetype count) {
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (char& byte : bytes) {
+        // One in eight a zero, the rest from 0x80..0xFF.
+        const int k = static_cast<int>(uniform() * 1024);
+        byte = static_cast<char>(k < 128 ? 0 : 0x80 + (k & 0x7F));
+    }
+    return bytes;
 }
 
 void AnalyserModel::inject(double bodMgPerLitre, qint64 nowMs) {

@@ -17,6 +17,8 @@ enum class LineFault {
     BlankTemperature, // blanks where the temperature stands: the program drops the line silently
     Garbage,          // a line of random bytes without "%"
     Split,            // a good line that reaches the computer in two writes
+    Zeros,            // a line of binary zeros, as a cable being plugged in produces
+    LongNoise,        // kLongNoiseBytes of noise before the line end: more than any line buffer should hold
 };
 
 // The analyser's side of the serial line, in virtual time: every call says what time it is (milliseconds
@@ -40,6 +42,7 @@ class AnalyserModel {
     static constexpr double kFlushSeconds = 6.0;       // time constant of the recovery after "под."
     static constexpr double kIdleSignal = 95.0;
     static constexpr double kTemperature = 20.3;
+    static constexpr qsizetype kLongNoiseBytes = 100'000;
 
     explicit AnalyserModel(quint64 seed = 1251);
 
@@ -80,6 +83,9 @@ class AnalyserModel {
     qint64 onsetDelayMs() const;
 
     void requestFault(LineFault fault);
+    // Noise on the line: zeros and bytes with the high bit set, never a blank, digit, sign, "%", CR or LF,
+    // so no field of the instrument line can be read from it.
+    QByteArray noise(qsizetype count);
     // The analyser says nothing from nowMs for durationMs: no lines, no resends.
     void silence(qint64 nowMs, qint64 durationMs);
     bool isSilent(qint64 nowMs) const { return nowMs >= silentFromMs_ && nowMs < silentUntilMs_; }

@@ -57,8 +57,13 @@ std::optional<SimCommand> parseSimCommand(QStringView text, QString* error) {
             command.fault = LineFault::Garbage;
         else if (argument == u"split")
             command.fault = LineFault::Split;
+        else if (argument == u"zeros")
+            command.fault = LineFault::Zeros;
+        else if (argument == u"long")
+            command.fault = LineFault::LongNoise;
         else {
-            *error = QStringLiteral("faults: unit, temperature, garbage, split; not %1").arg(argument);
+            *error = QStringLiteral("faults: unit, temperature, garbage, split, zeros, long; not %1")
+                         .arg(argument);
             return std::nullopt;
         }
         return command;
@@ -72,6 +77,7 @@ std::optional<SimCommand> parseSimCommand(QStringView text, QString* error) {
     static constexpr NumericCommand numeric[] = {
         {u"inject", SimCommand::Kind::Inject, 0, 1000},
         {u"silence", SimCommand::Kind::Silence, 0, 86400},
+        {u"flood", SimCommand::Kind::Flood, 0, 60},
         {u"period", SimCommand::Kind::Period, 0.01, 3600},
         {u"signal", SimCommand::Kind::Signal, 0, 999.99},
         {u"temperature", SimCommand::Kind::Temperature, -9.9, 99.9},

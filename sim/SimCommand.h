@@ -11,10 +11,10 @@
 namespace lorimet {
 
 // One operator command of the simulator, typed on standard input or read from a script:
-//   inject BOD | knob изм. | knob под. | fault unit|temperature|garbage|split | silence SECONDS |
-//   period SECONDS | signal PERCENT | temperature CELSIUS | quit
+//   inject BOD | knob изм. | knob под. | fault unit|temperature|garbage|split|zeros|long | silence SECONDS |
+//   flood SECONDS | period SECONDS | signal PERCENT | temperature CELSIUS | quit
 struct SimCommand {
-    enum class Kind { Inject, Knob, Fault, Silence, Period, Signal, Temperature, Quit };
+    enum class Kind { Inject, Knob, Fault, Silence, Flood, Period, Signal, Temperature, Quit };
     Kind kind = Kind::Quit;
     double value = 0; // mg/l, seconds, %нас or °C, as the kind says
     KnobPosition knob = KnobPosition::Preparation;

@@ -22,6 +22,12 @@ namespace {
 // Lines nobody reads pile up in the pseudo-terminal; a real serial line would simply lose them, and the
 // program should not get minutes of stale lines in one burst when it opens the port at last.
 constexpr int kMaxUnreadBytes = 512;
+// What may wait for the pseudo-terminal to take it before we decide that nobody reads at all.
+constexpr qsizetype kMaxQueuedBytes = 1024 * 1024;
+// A flood is written in pieces of this size, and at most kFloodBurst bytes before the event loop runs again,
+// so that commands and the flood's end are still noticed.
+constexpr qsizetype kFloodChunk = 16 * 1024;
+constexpr qsizetype kFloodBurst = 256 * 1024;
 constexpr qint64 kSplitGapMs = 100;
 
 QString hexBytes(const QByteArray& bytes) {
@@ -40,6 +46,7 @@ SimDriver::SimDriver(AnalyserModel& model, QObject* parent) : QObject(parent), m
 
 SimDriver::~SimDriver() {
     ptyNotifier_.reset();
+    ptyWriteNotifier_.reset();
     if (ptySlave_ >= 0)
         ::close(ptySlave_);
     if (ptyMaster_ >= 0)
@@ -76,6 +83,9 @@ bool SimDriver::openPty(QString* error) {
     ::fcntl(ptyMaster_, F_SETFL, ::fcntl(ptyMaster_, F_GETFL) | O_NONBLOCK);
     ptyNotifier_ = std::make_unique<QSocketNotifier>(ptyMaster_, QSocketNotifier::Read);
     connect(ptyNotifier_.get(), &QSocketNotifier::activated, this, &SimDriver::readPty);
+    ptyWriteNotifier_ = std::make_unique<QSocketNotifier>(ptyMaster_, QSocketNotifier::Write);
+    ptyWriteNotifier_->setEnabled(false);
+    connect(ptyWriteNotifier_.get(), &QSocketNotifier::activated, this, &SimDriver::drainPty);
     return true;
 }
 
@@ -129,6 +139,9 @@ void SimDriver::execute(const SimCommand& command) {
     case SimCommand::Kind::Silence:
         model_.silence(now, std::llround(command.value * 1000.0));
         break;
+    case SimCommand::Kind::Flood:
+        startFlood(std::llround(command.value * 1000.0));
+        break;
     case SimCommand::Kind::Period:
         model_.setPeriodMs(std::llround(command.value * 1000.0));
         // A new period counts from now, not from the last line.
@@ -151,7 +164,7 @@ void SimDriver::execute(const SimCommand& command) {
 void SimDriver::sendLine() {
     sendOwedResends();
     const qint64 now = nowMs();
-    if (model_.isSilent(now)) {
+    if (model_.isSilent(now) || flooding()) {
         flushModelLog();
         return;
     }
@@ -176,8 +189,11 @@ void SimDriver::writeBytes(const QByteArray& bytes) {
 }
 
 void SimDriver::writeToPty(const QByteArray& bytes) {
+    // Stale lines are dropped only when nobody has read anything since our last write: a reader that is
+    // merely behind (the rest of a long line) keeps every byte.
     int unread = 0;
-    if (::ioctl(ptySlave_, FIONREAD, &unread) == 0 && unread > kMaxUnreadBytes) {
+    const bool stalled = ::ioctl(ptySlave_, FIONREAD, &unread) == 0 && unread >= unreadAfterWrite_;
+    if (ptyQueue_.isEmpty() && stalled && unread > kMaxUnreadBytes) {
         ::tcflush(ptySlave_, TCIFLUSH);
         if (!droppingUnread_)
             log(QStringLiteral("nobody reads the line: unread lines dropped"));
@@ -185,21 +201,77 @@ void SimDriver::writeToPty(const QByteArray& bytes) {
     } else if (unread == 0) {
         droppingUnread_ = false;
     }
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(ptyMaster_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            log(QStringLiteral("write failed, %1 bytes lost: %2")
-                    .arg(bytes.size() - done)
-                    .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (ptyQueue_.size() > kMaxQueuedBytes) {
+        log(QStringLiteral("nobody reads the line: %1 queued bytes dropped").arg(ptyQueue_.size()));
+        ptyQueue_.clear();
+        ::tcflush(ptySlave_, TCIFLUSH);
+    }
+    ptyQueue_.append(bytes);
+    drainPty();
+}
+
+void SimDriver::drainPty() {
+    drainPtyQueue();
+    int unread = 0;
+    if (::ioctl(ptySlave_, FIONREAD, &unread) == 0)
+        unreadAfterWrite_ = unread;
+}
+
+void SimDriver::drainPtyQueue() {
+    qsizetype written = 0;
+    while (written < kFloodBurst) {
+        if (ptyQueue_.isEmpty())
+            refillFlood();
+        if (ptyQueue_.isEmpty()) {
+            ptyWriteNotifier_->setEnabled(false);
             return;
         }
+        const ssize_t n = ::write(ptyMaster_, ptyQueue_.constData(), static_cast<size_t>(ptyQueue_.size()));
+        if (n > 0) {
+            ptyQueue_.remove(0, n);
+            written += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            log(QStringLiteral("write failed, %1 bytes lost: %2")
+                    .arg(ptyQueue_.size())
+                    .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            ptyQueue_.clear();
+            floodUntilMs_ = -1;
+            ptyWriteNotifier_->setEnabled(false);
+            return;
+        }
+        break; // full: go on when the other end has read
     }
+    ptyWriteNotifier_->setEnabled(true);
+}
+
+void SimDriver::startFlood(qint64 durationMs) {
+    if (ptyMaster_ < 0) {
+        log(QStringLiteral("a flood needs a pseudo-terminal: ignored"));
+        return;
+    }
+    log(QStringLiteral("flood of noise for %1 ms").arg(durationMs));
+    floodUntilMs_ = nowMs() + durationMs;
+    floodedBytes_ = 0;
+    // Ends the flood on time even if the other end has stopped reading.
+    QTimer::singleShot(static_cast<int>(durationMs) + 1, this, [this] { drainPty(); });
+    drainPty();
+}
+
+void SimDriver::refillFlood() {
+    if (!flooding())
+        return;
+    if (nowMs() >= floodUntilMs_) {
+        floodUntilMs_ = -1;
+        ptyQueue_.append("\r\n");
+        log(QStringLiteral("flood over: %1 bytes of noise").arg(floodedBytes_));
+        return;
+    }
+    ptyQueue_.append(model_.noise(kFloodChunk));
+    floodedBytes_ += kFloodChunk;
 }
 
 void SimDriver::readPty() {
@@ -240,7 +312,7 @@ void SimDriver::handleReceived(const QByteArray& bytes) {
 void SimDriver::sendOwedResends() {
     const qint64 now = nowMs();
     while (model_.pendingResend(now))
-        if (!model_.isSilent(now))
+        if (!model_.isSilent(now) && !flooding())
             writeBytes(model_.lastLine());
     // A lone 0xA1 still undecided: look again when its wait is over (a timer may fire a little early).
     if (const std::optional<qint64> due = model_.resendDecisionDue())

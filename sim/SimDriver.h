@@ -20,6 +20,8 @@ namespace lorimet {
 // and fed to the model, resends sent at once. The device is either a real serial port or a
 // pseudo-terminal that this object creates; the program under test opens its other end.
 // Everything it receives and everything the model notices is logged on standard error.
+// A flood (pseudo-terminal only) replaces the lines by noise written as fast as the other end takes it,
+// ended by one CR LF; the lines resume after it.
 class SimDriver : public QObject {
   public:
     explicit SimDriver(AnalyserModel& model, QObject* parent = nullptr);
@@ -45,6 +47,11 @@ class SimDriver : public QObject {
     void sendLine();
     void writeBytes(const QByteArray& bytes);
     void writeToPty(const QByteArray& bytes);
+    void drainPty();
+    void drainPtyQueue();
+    void refillFlood();
+    void startFlood(qint64 durationMs);
+    bool flooding() const { return floodUntilMs_ >= 0; }
     void readPty();
     void readPort();
     void handleReceived(const QByteArray& bytes);
@@ -64,8 +71,14 @@ class SimDriver : public QObject {
     // closes the port, and lines written before anyone opened it would have no queue to wait in.
     int ptySlave_ = -1;
     std::unique_ptr<QSocketNotifier> ptyNotifier_;
+    // Bytes the pseudo-terminal has not taken yet: a long line or a flood is more than its buffer holds.
+    QByteArray ptyQueue_;
+    std::unique_ptr<QSocketNotifier> ptyWriteNotifier_;
+    qint64 floodUntilMs_ = -1;
+    qint64 floodedBytes_ = 0;
     QSerialPort* port_ = nullptr;
     bool droppingUnread_ = false;
+    int unreadAfterWrite_ = 0;
 };
 
 } // namespace lorimet

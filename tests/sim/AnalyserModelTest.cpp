@@ -179,6 +179,33 @@ TEST(AnalyserModel, FaultsSpoilOneLineAsNamed) {
     EXPECT_TRUE(cut(next).temperature);
 }
 
+TEST(AnalyserModel, NoiseFaultsCarryNoFieldAndOneLineEnd) {
+    AnalyserModel model;
+    model.nextLine(0);
+    // Nothing a field could be read from: no blank, digit, point, sign or "%", and no line end inside.
+    auto isNoise = [](const QByteArray& bytes) {
+        return std::all_of(bytes.begin(), bytes.end(),
+                           [](char c) { return c == '\0' || static_cast<unsigned char>(c) >= 0x80; });
+    };
+
+    model.requestFault(LineFault::Zeros);
+    const QByteArray zeros = model.nextLine(1000);
+    ASSERT_TRUE(zeros.endsWith("\r\n"));
+    EXPECT_GE(zeros.size(), 10);
+    EXPECT_EQ(zeros.chopped(2), QByteArray(zeros.size() - 2, '\0'));
+
+    model.requestFault(LineFault::LongNoise);
+    const QByteArray noise = model.nextLine(2000);
+    ASSERT_TRUE(noise.endsWith("\r\n"));
+    EXPECT_EQ(noise.size(), AnalyserModel::kLongNoiseBytes + 2);
+    EXPECT_TRUE(isNoise(noise.chopped(2)));
+    EXPECT_TRUE(noise.contains('\0'));
+    EXPECT_EQ(cut(model.lastLine()).unit, kUnit) << "a resend repeats the line as it should have been";
+
+    EXPECT_TRUE(isNoise(model.noise(4096)));
+    EXPECT_EQ(cut(model.nextLine(3000)).unit, kUnit);
+}
+
 TEST(AnalyserModel, SilenceLastsAsLongAsAsked) {
     AnalyserModel model;
     model.silence(10'000, 5'000);

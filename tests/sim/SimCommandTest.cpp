@@ -34,6 +34,13 @@ TEST(SimCommand, Parses) {
     EXPECT_EQ(parseSimCommand(u"fault temperature", &error)->fault, LineFault::BlankTemperature);
     EXPECT_EQ(parseSimCommand(u"fault garbage", &error)->fault, LineFault::Garbage);
     EXPECT_EQ(parseSimCommand(u"fault split", &error)->fault, LineFault::Split);
+    EXPECT_EQ(parseSimCommand(u"fault zeros", &error)->fault, LineFault::Zeros);
+    EXPECT_EQ(parseSimCommand(u"fault long", &error)->fault, LineFault::LongNoise);
+    const auto flood = parseSimCommand(u"flood 2,5", &error);
+    ASSERT_TRUE(flood);
+    EXPECT_EQ(flood->kind, SimCommand::Kind::Flood);
+    EXPECT_EQ(flood->value, 2.5);
+    EXPECT_FALSE(parseSimCommand(u"flood 61", &error));
 }
 
 TEST(SimCommand, Refuses) {

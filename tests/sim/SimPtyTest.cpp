@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -115,4 +118,53 @@ TEST(SimOnPty, SendsLinesAndResendsOnRequest) {
     ASSERT_TRUE(sim.waitForFinished(10'000));
     EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(sim.exitCode(), 0);
+}
+
+TEST(SimOnPty, FloodIsNoiseEndedByOneLineEndThenTheLinesResume) {
+    QProcess sim;
+    sim.start(QStringLiteral(LORIMET_SIM_PATH), {"--pty", "--period", "0.1"});
+    ASSERT_TRUE(sim.waitForStarted(10'000));
+    QDeadlineTimer pathDeadline(10'000);
+    while (!sim.canReadLine() && !pathDeadline.hasExpired())
+        sim.waitForReadyRead(100);
+    const QByteArray path = sim.readLine().trimmed();
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+
+    sim.setReadChannel(QProcess::StandardError);
+    QByteArray log;
+    sim.write("flood 0.3\n");
+    ASSERT_TRUE(sim.waitForBytesWritten(5'000));
+    // Lines as they come, read in big gulps: a flood is megabytes.
+    QList<QByteArray> lines;
+    QByteArray current;
+    auto floodLine = [&] {
+        return std::find_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.size() > 1000; });
+    };
+    QDeadlineTimer deadline(20'000);
+    while (!deadline.hasExpired() && (floodLine() == lines.end() || lines.end() - floodLine() < 3)) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        static char chunk[64 * 1024];
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        for (ssize_t i = 0; i < n; ++i) {
+            current.append(chunk[i]);
+            if (chunk[i] == '\n' && current.endsWith("\r\n"))
+                lines.append(std::exchange(current, {}));
+        }
+    }
+    ::close(fd);
+    const auto flood = floodLine();
+    ASSERT_NE(flood, lines.end()) << (log + sim.readAllStandardError()).constData();
+    ASSERT_GE(lines.end() - flood, 3);
+    EXPECT_GT(flood->size(), 64 * 1024) << "a flood outruns any line buffer";
+    EXPECT_TRUE(std::all_of(flood->begin(), flood->end() - 2,
+                            [](char c) { return c == '\0' || static_cast<unsigned char>(c) >= 0x80; }));
+    for (auto line = flood + 1; line != lines.end(); ++line)
+        EXPECT_TRUE(line->contains("%\xED\xE0\xF1")) << line->left(80).toHex().constData();
+    EXPECT_TRUE(waitForStderr(sim, log, "flood over", 5'000));
+
+    sim.write("quit\n");
+    ASSERT_TRUE(sim.waitForFinished(10'000));
 }

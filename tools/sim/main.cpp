@@ -2,8 +2,9 @@
 // simulated analyser on a serial device. With --pty the path of the pseudo-terminal comes alone on the first
 // line of standard output. Operator commands come one a line on standard input (and from the script, "SECONDS
 // COMMAND"):
-//   inject BOD, knob изм., knob под., fault unit|temperature|garbage|split, silence SECONDS,
-//   period SECONDS, signal PERCENT, temperature CELSIUS, quit.
+//   inject BOD, knob изм., knob под., fault unit|temperature|garbage|split|zeros|long, silence SECONDS,
+//   flood SECONDS (noise as fast as the pseudo-terminal takes it), period SECONDS, signal PERCENT,
+//   temperature CELSIUS, quit.
 // Everything the analyser receives and does is logged on standard error.
 #include "sim/AnalyserModel.h"
 #include "sim/SimCommand.h"
