@@ -9,8 +9,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace lorimet {
+
+namespace {
+
+// A day file saved atomically is first written beside the target, under the target's name and six more
+// letters, then renamed over it. A program killed between the two leaves that file behind: it is no day
+// file of another day, and the day file itself holds the day.
+bool isSaveLeftover(const QString& name) {
+    static const QRegularExpression pattern(QStringLiteral("^Протокол от .*\\.tmp\\.[A-Za-z0-9]{6}$"));
+    return pattern.match(name).hasMatch();
+}
+
+} // namespace
 
 Engine::Engine(Configuration& config, Display& display, Operator& op, AnalyserLink& link, Clock& clock,
                const QString& dataFolder)
@@ -122,7 +135,7 @@ void Engine::SweepTempFolder(const QString& folder) {
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
         bool keep = false;
-        if (name != today && name.startsWith(QStringLiteral("Протокол от")) &&
+        if (name != today && name.startsWith(QStringLiteral("Протокол от")) && !isSaveLeftover(name) &&
             workflow_.dateChangeCount == 0) {
             const Answer answer =
                 box(BeepKind::Warning, texts::kWarning,
@@ -149,6 +162,11 @@ void Engine::SweepTempFolder(const QString& folder) {
         }
         QFile file(entry.filePath());
         file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+        // Today's file stays until the exit writes it again over it: deleted now, the day's results would
+        // live only in memory while the sweep waits for the operator's answers, and a crash would lose them.
+        if (!dayProtocol_.isEmpty() &&
+            entry.absoluteFilePath() == QFileInfo(dayFilePath()).absoluteFilePath())
+            continue;
         if (!keep && !file.remove())
             box(BeepKind::Error, texts::kError, texts::operatorMessages()[5] + name);
     }
