@@ -1,0 +1,111 @@
+// The analyser vanishes in the middle of a sample analysis: its process dies and takes the
+// pseudo-terminal with it, under the program's open port. The program, windows and all, closes the port at
+// once, stays quiet and responsive, reports the lost link once the line watchdog notices, and ends the
+// operation; a new analyser on a new device is then connected and measures as before.
+#include "faults/FaultRig.h"
+
+#include "app/Application.h"
+#include "app/MainWindow.h"
+#include "engine/Texts.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+using namespace lorimet;
+using namespace lorimet::faults;
+
+namespace {
+
+// The first letter is the Latin C.
+const QString kLinkBroken = QStringLiteral("Внимание | Cвязь с прибором - прервана !");
+
+TEST(LinkFaults, TheAnalyserVanishesDuringAnAnalysisAndANewOneIsConnected) {
+    auto first = std::make_unique<Simulator>();
+    ASSERT_TRUE(first->ok());
+    ProgramRig rig(first->pty);
+    Engine& engine = rig.engine();
+
+    rig.trigger(Command::Connect);
+    ASSERT_TRUE(engine.workflow().linkActive) << rig.robot.boxes.join(u'\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return engine.protocolCount() >= 5; }, 5000));
+    rig.trigger(Command::UpperPoint); // its confirmation leads into the GSO dialog and the calibration
+    ASSERT_TRUE(waitFor([&] { return engine.messageWindowVisible(); }, 10000))
+        << rig.robot.boxes.join(u'\n').toStdString();
+    first->say("inject 10");
+    first->say("knob изм.");
+    ASSERT_TRUE(waitFor([&] { return engine.results().rangeCoefficient != 0; }, 40000));
+    first->say("knob под.");
+    ASSERT_TRUE(
+        waitFor([&] { return rig.program->window().action(Command::Measurement)->isEnabled(); }, 20000));
+
+    rig.trigger(Command::Measurement);
+    ASSERT_TRUE(engine.messageWindowVisible());
+    first->say("inject 5");
+    first->say("knob изм.");
+    ASSERT_TRUE(waitFor([&] { return engine.acquisition().smoothingActive; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return engine.acquisition().currentSample >= 5; }, 5000));
+    const QString device = first->pty;
+    ASSERT_TRUE(holdsDevice(device));
+    const int boxesBefore = rig.robot.boxes.size();
+
+    first->kill();
+    // The port lets go of the dead device at once, long before the watchdog speaks.
+    ASSERT_TRUE(waitFor([&] { return !holdsDevice(device); }, 3000));
+    EXPECT_EQ(rig.robot.boxes.size(), boxesBefore);
+    // Meanwhile the program idles: no busy loop on the dead device, and the event loop keeps its pulse.
+    {
+        LoopProbe probe;
+        QElapsedTimer wall;
+        wall.start();
+        const double cpuBefore = cpuSeconds();
+        pause(2000);
+        const double cpu = cpuSeconds() - cpuBefore;
+        EXPECT_LT(cpu, 0.25 * wall.elapsed() / 1000.0) << "CPU seconds " << cpu;
+        EXPECT_GT(probe.fires(), 5);
+        EXPECT_LT(probe.longestGapMs(), 1500);
+    }
+    ASSERT_TRUE(waitFor([&] { return rig.robot.boxes.contains(kLinkBroken); }, 10000))
+        << rig.robot.boxes.join(u'\n').toStdString();
+    EXPECT_EQ(rig.robot.boxes.mid(boxesBefore), QStringList{kLinkBroken}) << "the link is reported lost once";
+    EXPECT_FALSE(engine.workflow().linkActive);
+    EXPECT_TRUE(engine.acquisition().operationName.isEmpty());
+    EXPECT_FALSE(engine.acquisition().smoothingActive);
+    EXPECT_EQ(engine.workflow().statusIndex, 0);
+    // The analysis was cancelled; its window asks for the knob back.
+    EXPECT_TRUE(engine.messageWindowVisible());
+    EXPECT_EQ(engine.messageWindow().layout.caption, QStringLiteral("Отмена операции"));
+    EXPECT_TRUE(rig.program->window().action(Command::Connect)->isEnabled());
+    EXPECT_FALSE(rig.program->window().action(Command::Disconnect)->isEnabled());
+    EXPECT_EQ(engine.acquisition().probeCounter, 0);
+
+    // A new analyser on a new device; the port setting follows it, the calibration survives.
+    first.reset();
+    Simulator second;
+    ASSERT_TRUE(second.ok());
+    engine.setPort(second.pty);
+    rig.trigger(Command::Connect);
+    ASSERT_TRUE(engine.workflow().linkActive) << rig.robot.boxes.join(u'\n').toStdString();
+    EXPECT_TRUE(holdsDevice(second.pty));
+    ASSERT_TRUE(second.waitForLog(QStringLiteral("received A1 A2 02 A3 03 E8"), 5000))
+        << second.log().toStdString();
+    // The analyser is back in preparation: the cancelled analysis's window closes, and it is ready.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !engine.messageWindowVisible() &&
+                   rig.program->window().action(Command::Measurement)->isEnabled();
+        },
+        10000));
+    rig.trigger(Command::Measurement);
+    ASSERT_TRUE(engine.messageWindowVisible());
+    second.say("inject 5");
+    second.say("knob изм.");
+    ASSERT_TRUE(waitFor([&] { return engine.acquisition().probeCounter == 1; }, 40000))
+        << rig.robot.boxes.join(u'\n').toStdString();
+    const double bod = engine.table().cell(1, 2).replace(u',', u'.').toDouble();
+    EXPECT_NEAR(bod, 5.0, 0.6);
+    second.say("knob под.");
+    EXPECT_EQ(rig.robot.boxes.mid(boxesBefore), QStringList{kLinkBroken});
+}
+
+} // namespace
