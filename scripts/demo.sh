@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DLORIMET_SANITIZE=OFF >/dev/null
 cmake --build build -j2
 data="${LORIMET_DATA_DIR:-$(mktemp -d /tmp/lorimet-demo.XXXXXX)}"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

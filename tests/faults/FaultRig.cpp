@@ -57,11 +57,12 @@ double cpuSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-Simulator::Simulator(const QStringList& extraArguments) {
+const QStringList Simulator::kQuick = {QStringLiteral("--period"), QStringLiteral("0.1"),
+                                       QStringLiteral("--dip"), QStringLiteral("4")};
+
+Simulator::Simulator(const QStringList& arguments) {
     process_.setProgram(QStringLiteral(LORIMET_SIM_PATH));
-    process_.setArguments(QStringList{QStringLiteral("--pty"), QStringLiteral("--period"),
-                                      QStringLiteral("0.1"), QStringLiteral("--dip"), QStringLiteral("4")} +
-                          extraArguments);
+    process_.setArguments(QStringList{QStringLiteral("--pty")} + arguments);
     process_.start();
     if (!process_.waitForStarted(5000))
         return;
@@ -213,9 +214,10 @@ void Robot::act() {
     }
 }
 
-ProgramRig::ProgramRig(const QString& device) {
+ProgramRig::ProgramRig(const QString& device, int frequencyHz) {
     QStringList lines = Configuration::defaultLines();
     lines[0] = QStringLiteral("Последовательный порт       :") + device;
+    lines[4] = QStringLiteral("Частота прерываний          :") + QString::number(frequencyHz);
     lines[5] = QStringLiteral("Транспортное запаздывание   :1");
     QFile file(dir.filePath(Configuration::kFileName));
     if (file.open(QIODevice::WriteOnly))

@@ -30,10 +30,11 @@ bool holdsDevice(const QString& path);
 // CPU time this process has used, user and system, in seconds.
 double cpuSeconds();
 
-// lorimet-sim --pty: ten lines a second and a four-second dip, unless the extra arguments say otherwise.
+// lorimet-sim --pty with these arguments; by default ten lines a second and a four-second dip.
 class Simulator {
   public:
-    explicit Simulator(const QStringList& extraArguments = {});
+    static const QStringList kQuick;
+    explicit Simulator(const QStringList& arguments = kQuick);
     ~Simulator();
     bool ok() const { return !pty.isEmpty(); }
     void say(const QByteArray& command);
@@ -103,9 +104,9 @@ class Robot {
 };
 
 // The program itself, windows offscreen, with its configuration pointing at the device (1 s transport
-// delay), and a robot at its dialogs.
+// delay, the interrupt frequency as given), and a robot at its dialogs.
 struct ProgramRig {
-    explicit ProgramRig(const QString& device);
+    explicit ProgramRig(const QString& device, int frequencyHz = 2);
     ~ProgramRig();
     Engine& engine();
     void trigger(Command command);
