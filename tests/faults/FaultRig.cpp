@@ -142,7 +142,7 @@ void EngineRig::calibrate(Simulator& sim, const std::function<void()>& whileRunn
     op.gso = [](Engine& e) {
         if (!e.isEnabled(Command::GsoOk))
             return false;
-        QString certified = QStringLiteral("10");
+        QString certified = QString::number(kReferenceBod);
         e.GSO_NumberExit(certified);
         e.GsoOkButtonClick();
         return true;
@@ -155,7 +155,7 @@ void EngineRig::calibrate(Simulator& sim, const std::function<void()>& whileRunn
         engine->CalibrationsClick();
     ASSERT_TRUE(engine->messageWindowVisible());
     Every500ms noise(whileRunning);
-    sim.say("inject 10");
+    sim.say(injectCommand(kReferenceBod));
     sim.say("knob изм.");
     ASSERT_TRUE(waitFor([&] { return engine->results().rangeCoefficient != 0; }, 40000))
         << display.log.join(u'\n').toStdString();
@@ -179,7 +179,7 @@ double EngineRig::analyse(Simulator& sim, const std::function<void()>& whileRunn
     engine->MeasurementClick();
     EXPECT_TRUE(engine->messageWindowVisible());
     Every500ms noise(whileRunning);
-    sim.say("inject 5");
+    sim.say(injectCommand(kSampleBod));
     sim.say("knob изм.");
     const bool done = waitFor([&] { return engine->acquisition().probeCounter == before + 1; }, 40000);
     EXPECT_TRUE(done) << display.log.join(u'\n').toStdString();
@@ -203,7 +203,7 @@ void Robot::act() {
     } else if (auto* gso = qobject_cast<GsoDialog*>(modal)) {
         if (!gso->okButton()->isEnabled())
             return;
-        gso->gsoNumber()->setEditText(QStringLiteral("10"));
+        gso->gsoNumber()->setEditText(QString::number(kReferenceBod));
         gso->okButton()->click();
     } else if (auto* sample = qobject_cast<SampleDialog*>(modal)) {
         if (!sample->okButton()->isEnabled())

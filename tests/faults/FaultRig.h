@@ -20,6 +20,15 @@ class Application;
 
 namespace lorimet::faults {
 
+// The reference solution and the sample, in mg/l. Small dips: the flushed cell is back above the start
+// level sooner, and the tests wait less for the analyser to be ready again.
+constexpr int kReferenceBod = 4;
+constexpr int kSampleBod = 2;
+constexpr double kSampleTolerance = 0.3;
+inline QByteArray injectCommand(int bod) {
+    return "inject " + QByteArray::number(bod);
+}
+
 // Runs the event loop until the condition holds or the time is up.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs);
 // Runs the event loop for this long.
@@ -75,9 +84,10 @@ struct EngineRig {
     EngineRig();
     // Points the port at the device, with a 1 s transport delay, and connects.
     void connectTo(const QString& device);
-    // The upper point, then a GSO calibration with 10 mg/l; `whileRunning` is called every 500 ms meanwhile.
+    // The upper point, then a GSO calibration with the reference solution; `whileRunning` is called every 500
+    // ms meanwhile.
     void calibrate(Simulator& sim, const std::function<void()>& whileRunning = {});
-    // A sample analysis of 5 mg/l by initial rates, until its row is in the table; the BOD' of the row.
+    // A sample analysis of the sample by initial rates, until its row is in the table; the BOD' of the row.
     double analyse(Simulator& sim, const std::function<void()>& whileRunning = {});
 
     QTemporaryDir dir;
@@ -91,8 +101,8 @@ struct EngineRig {
 };
 
 // Plays the operator's hands on whatever modal window is open: message boxes get their default answer and
-// are remembered as "caption | text", the GSO dialog gets 10 mg/l, the sample dialog a description and the
-// analysis by initial rates. A greyed OK is waited for, as an operator would.
+// are remembered as "caption | text", the GSO dialog gets the reference's value, the sample dialog a
+// description and the analysis by initial rates. A greyed OK is waited for, as an operator would.
 class Robot {
   public:
     Robot();

@@ -32,7 +32,7 @@ TEST(LinkFaults, TheAnalyserVanishesDuringAnAnalysisAndANewOneIsConnected) {
     rig.trigger(Command::UpperPoint); // its confirmation leads into the GSO dialog and the calibration
     ASSERT_TRUE(waitFor([&] { return engine.messageWindowVisible(); }, 10000))
         << rig.robot.boxes.join(u'\n').toStdString();
-    first->say("inject 10");
+    first->say(injectCommand(kReferenceBod));
     first->say("knob изм.");
     ASSERT_TRUE(waitFor([&] { return engine.results().rangeCoefficient != 0; }, 40000));
     first->say("knob под.");
@@ -41,7 +41,7 @@ TEST(LinkFaults, TheAnalyserVanishesDuringAnAnalysisAndANewOneIsConnected) {
 
     rig.trigger(Command::Measurement);
     ASSERT_TRUE(engine.messageWindowVisible());
-    first->say("inject 5");
+    first->say(injectCommand(kSampleBod));
     first->say("knob изм.");
     ASSERT_TRUE(waitFor([&] { return engine.acquisition().smoothingActive; }, 20000));
     ASSERT_TRUE(waitFor([&] { return engine.acquisition().currentSample >= 5; }, 5000));
@@ -98,12 +98,12 @@ TEST(LinkFaults, TheAnalyserVanishesDuringAnAnalysisAndANewOneIsConnected) {
         10000));
     rig.trigger(Command::Measurement);
     ASSERT_TRUE(engine.messageWindowVisible());
-    second.say("inject 5");
+    second.say(injectCommand(kSampleBod));
     second.say("knob изм.");
     ASSERT_TRUE(waitFor([&] { return engine.acquisition().probeCounter == 1; }, 40000))
         << rig.robot.boxes.join(u'\n').toStdString();
     const double bod = engine.table().cell(1, 2).replace(u',', u'.').toDouble();
-    EXPECT_NEAR(bod, 5.0, 0.6);
+    EXPECT_NEAR(bod, kSampleBod, kSampleTolerance);
     second.say("knob под.");
     EXPECT_EQ(rig.robot.boxes.mid(boxesBefore), QStringList{kLinkBroken});
 }
