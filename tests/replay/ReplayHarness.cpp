@@ -5,7 +5,11 @@
 #include "text/Numbers.h"
 #include "text/TimeText.h"
 
+#include <QBuffer>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
 
@@ -93,8 +97,45 @@ QStringList Replay::between(double t0, double t1) const {
     return out;
 }
 
+namespace {
+
+void copyFolder(const QString& from, const QString& to) {
+    QDir().mkpath(to);
+    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + path.mid(from.size());
+        if (it.fileInfo().isDir())
+            QDir().mkpath(target);
+        else
+            QFile::copy(path, target);
+    }
+}
+
+// The same scenario read from a file as it runs, in a copy of the data folder as it was before the run.
+QString streamedTranscript(const QString& scenarioText, const QString& folderCopy) {
+    QBuffer file;
+    file.setData(scenarioText.toUtf8());
+    file.open(QIODevice::ReadOnly);
+    replay::ScenarioFile scenario(file);
+    replay::ParseError error;
+    if (!scenario.check(error))
+        return QStringLiteral("malformed");
+    QString out;
+    QTextStream stream(&out);
+    replay::runScenario(scenario, scenario.date, scenario.time, folderCopy, stream);
+    stream.flush();
+    return out;
+}
+
+} // namespace
+
 Replay runReplay(const QString& scenarioText, const QString& dataFolder) {
     Replay replay;
+    QTemporaryDir copy;
+    const QString folderCopy = copy.filePath(QStringLiteral("data"));
+    copyFolder(dataFolder, folderCopy);
     replay::ParseError error;
     const auto scenario = replay::parseScenario(scenarioText, error);
     if (!scenario) {
@@ -108,6 +149,10 @@ Replay runReplay(const QString& scenarioText, const QString& dataFolder) {
     replay.exitCode = result.exitCode;
     replay.error = result.error;
     replay.records = out.split(u'\n', Qt::SkipEmptyParts);
+    // Reading the events as the run goes on must not change a single record.
+    QString streamed = streamedTranscript(scenarioText, folderCopy);
+    streamed.replace(folderCopy, dataFolder);
+    EXPECT_EQ(streamed, out) << "the scenario read from a file ran differently";
     // LORIMET_REPLAY_DUMP=folder keeps each run's scenario and transcript there, to read a failure by eye.
     const QString dump = qEnvironmentVariable("LORIMET_REPLAY_DUMP");
     if (!dump.isEmpty()) {

@@ -114,8 +114,8 @@ QString answerText(Answer a) {
 
 class ReplayOperator : public Operator {
   public:
-    ReplayOperator(Transcript& t, const std::vector<Event>& events, size_t& next, const QString& dataFolder)
-        : t_(t), events_(events), next_(next), dataFolder_(dataFolder) {}
+    ReplayOperator(Transcript& t, EventSource& events, const QString& dataFolder)
+        : t_(t), events_(events), dataFolder_(dataFolder) {}
 
     Answer messageBox(BeepKind, const QString& caption, const QString& text, Buttons buttons) override {
         Answer answer = Answer::Ok;
@@ -142,9 +142,13 @@ class ReplayOperator : public Operator {
         const Event* fill = pendingCalibrate;
         pendingCalibrate = nullptr;
         // Opened by the upper-point confirmation: only a calibrate event at the same instant fills it.
-        if (!fill && next_ < events_.size() && events_[next_].verb == Verb::Calibrate &&
-            events_[next_].timeMs == currentMs)
-            fill = &events_[next_++];
+        if (!fill) {
+            const Event* ahead = events_.peek();
+            if (ahead && ahead->verb == Verb::Calibrate && ahead->timeMs == currentMs) {
+                takenCalibrate_ = events_.take();
+                fill = &takenCalibrate_;
+            }
+        }
         if (!fill)
             return false;
         gsoNumber = fill->text;
@@ -207,8 +211,8 @@ class ReplayOperator : public Operator {
 
   private:
     Transcript& t_;
-    const std::vector<Event>& events_;
-    size_t& next_;
+    EventSource& events_;
+    Event takenCalibrate_;
     QString dataFolder_;
 };
 
@@ -227,10 +231,33 @@ struct Timer {
     qint64 next;
 };
 
+// Remembers the time of the last event taken, by the main loop or by a dialog.
+class TimedSource : public EventSource {
+  public:
+    explicit TimedSource(EventSource& inner) : inner_(inner) {}
+    const Event* peek() override { return inner_.peek(); }
+    Event take() override {
+        Event event = inner_.take();
+        lastMs = event.timeMs;
+        return event;
+    }
+    qint64 lastMs = 0;
+
+  private:
+    EventSource& inner_;
+};
+
 } // namespace
 
 RunResult runScenario(const Scenario& scenario, const QString& dataFolder, QTextStream& out) {
-    VirtualClock clock(scenario.date, scenario.time);
+    EventList events(scenario.events);
+    return runScenario(events, scenario.date, scenario.time, dataFolder, out);
+}
+
+RunResult runScenario(EventSource& source, const QDate& date, const QTime& time, const QString& dataFolder,
+                      QTextStream& out) {
+    TimedSource events(source);
+    VirtualClock clock(date, time);
     Transcript transcript(out, clock);
 
     if (!QDir().mkpath(dataFolder))
@@ -242,29 +269,33 @@ RunResult runScenario(const Scenario& scenario, const QString& dataFolder, QText
         return {1, QStringLiteral("damaged configuration file in ") + dataFolder};
     }
 
-    size_t next = 0;
     ReplayDisplay display(transcript);
     ReplayLink link(transcript);
-    ReplayOperator op(transcript, scenario.events, next, dataFolder);
+    ReplayOperator op(transcript, events, dataFolder);
     Engine engine(config, display, op, link, clock, dataFolder);
     engine.startUp();
 
     // Main tick, blink, tray icon, message-window pictures: due at one instant, they fire in this order.
     Timer timers[] = {{100, 100}, {500, 500}, {100, 100}, {65, 65}};
-    const qint64 endMs = scenario.events.empty() ? 1000 : scenario.events.back().timeMs + 1000;
+    // The scenario runs until its last event time plus one second of ticks; the last time is known only
+    // once the events are used up.
+    qint64 endMs = -1;
 
     bool exited = false;
     for (;;) {
-        qint64 t = next < scenario.events.size() ? scenario.events[next].timeMs : endMs + 1;
+        const Event* ahead = events.peek();
+        if (!ahead && endMs < 0)
+            endMs = events.lastMs + 1000;
+        qint64 t = ahead ? ahead->timeMs : endMs + 1;
         for (const Timer& timer : timers)
             t = std::min(t, timer.next);
-        if (t > endMs)
+        if (endMs >= 0 && t > endMs)
             break;
         clock.nowMs = t;
         op.currentMs = t;
 
-        while (!exited && next < scenario.events.size() && scenario.events[next].timeMs == t) {
-            const Event& e = scenario.events[next++];
+        while (!exited && (ahead = events.peek()) != nullptr && ahead->timeMs == t) {
+            const Event e = events.take();
             switch (e.verb) {
             case Verb::Line:
                 link.receive(toCp1251(e.text) + QByteArray("\r\n"), engine);

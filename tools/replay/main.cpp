@@ -44,15 +44,15 @@ int main(int argc, char** argv) {
         err << "lorimet-replay: cannot read " << scenarioPath << ": " << file.errorString() << "\n";
         return 1;
     }
+    ScenarioFile scenario(file);
     ParseError error;
-    const auto scenario = parseScenario(QString::fromUtf8(file.readAll()), error);
-    if (!scenario) {
+    if (!scenario.check(error)) {
         err << scenarioPath << ":" << error.lineNumber << ": " << error.reason << "\n";
         return 2;
     }
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
-    const RunResult result = runScenario(*scenario, dataFolder, out);
+    const RunResult result = runScenario(scenario, scenario.date, scenario.time, dataFolder, out);
     out.flush();
     if (result.exitCode != 0)
         err << "lorimet-replay: " << result.error << "\n";
