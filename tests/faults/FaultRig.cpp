@@ -163,10 +163,10 @@ void EngineRig::calibrate(Simulator& sim, const std::function<void()>& whileRunn
     ASSERT_TRUE(waitFor([&] { return engine->isEnabled(Command::Measurement); }, 20000));
 }
 
-double EngineRig::analyse(Simulator& sim, const std::function<void()>& whileRunning) {
-    op.sample = [](Engine& e) {
+double EngineRig::analyse(Simulator& sim, Kind kind, const std::function<void()>& whileRunning) {
+    op.sample = [kind](Engine& e) {
         e.NameProbeListChange(QStringLiteral("Проба на шумной линии"));
-        e.setSmallAnalysis(true);
+        e.setSmallAnalysis(kind == Kind::InitialRates);
         return true;
     };
     // After a run the analyser is ready again once the flushed cell brings the signal back up.
@@ -186,7 +186,8 @@ double EngineRig::analyse(Simulator& sim, const std::function<void()>& whileRunn
     sim.say("knob под.");
     if (!done)
         return 0;
-    return engine->table().cell(before + 1, 2).replace(u',', u'.').toDouble();
+    const int column = kind == Kind::FinalRates ? 3 : 2;
+    return engine->table().cell(before + 1, column).replace(u',', u'.').toDouble();
 }
 
 Robot::Robot() {
@@ -209,7 +210,7 @@ void Robot::act() {
         if (!sample->okButton()->isEnabled())
             return;
         sample->nameProbeList()->setEditText(QStringLiteral("Проба после обрыва связи"));
-        sample->smallAnalis()->setChecked(true);
+        sample->fullAnalis()->setChecked(true);
         sample->okButton()->click();
     }
 }

@@ -87,8 +87,11 @@ struct EngineRig {
     // The upper point, then a GSO calibration with the reference solution; `whileRunning` is called every 500
     // ms meanwhile.
     void calibrate(Simulator& sim, const std::function<void()>& whileRunning = {});
-    // A sample analysis of the sample by initial rates, until its row is in the table; the BOD' of the row.
-    double analyse(Simulator& sim, const std::function<void()>& whileRunning = {});
+    // A sample analysis of the sample, until its row is in the table. By final rates it gives the BOD of the
+    // row: the total fall, which a late line does not change. By initial rates (quicker) the BOD': the
+    // steepest fall, which a line handled late makes look steeper (the time step counts in whole 86.4 ms).
+    enum class Kind { FinalRates, InitialRates };
+    double analyse(Simulator& sim, Kind kind, const std::function<void()>& whileRunning = {});
 
     QTemporaryDir dir;
     Configuration config;

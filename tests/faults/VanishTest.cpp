@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <gtest/gtest.h>
 
 using namespace lorimet;
@@ -72,9 +73,14 @@ TEST(LinkFaults, TheAnalyserVanishesDuringAnAnalysisAndANewOneIsConnected) {
     EXPECT_TRUE(engine.acquisition().operationName.isEmpty());
     EXPECT_FALSE(engine.acquisition().smoothingActive);
     EXPECT_EQ(engine.workflow().statusIndex, 0);
+    EXPECT_EQ(rig.program->window().findChild<QLabel*>(QStringLiteral("InfoPanelText"))->text(),
+              QStringLiteral("Связь с прибором не установлена !"));
     // The analysis was cancelled; its window asks for the knob back.
     EXPECT_TRUE(engine.messageWindowVisible());
     EXPECT_EQ(engine.messageWindow().layout.caption, QStringLiteral("Отмена операции"));
+    EXPECT_EQ(engine.messageWindow().layout.text,
+              QStringLiteral(
+                  "Процесс вычислений остановлен !\rПоверните ручку коммутатора в\rуказанное положение."));
     EXPECT_TRUE(rig.program->window().action(Command::Connect)->isEnabled());
     EXPECT_FALSE(rig.program->window().action(Command::Disconnect)->isEnabled());
     EXPECT_EQ(engine.acquisition().probeCounter, 0);
@@ -102,7 +108,7 @@ TEST(LinkFaults, TheAnalyserVanishesDuringAnAnalysisAndANewOneIsConnected) {
     second.say("knob изм.");
     ASSERT_TRUE(waitFor([&] { return engine.acquisition().probeCounter == 1; }, 40000))
         << rig.robot.boxes.join(u'\n').toStdString();
-    const double bod = engine.table().cell(1, 2).replace(u',', u'.').toDouble();
+    const double bod = engine.table().cell(1, 3).replace(u',', u'.').toDouble(); // BOD, by final rates
     EXPECT_NEAR(bod, kSampleBod, kSampleTolerance);
     second.say("knob под.");
     EXPECT_EQ(rig.robot.boxes.mid(boxesBefore), QStringList{kLinkBroken});
