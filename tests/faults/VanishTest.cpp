@@ -48,7 +48,7 @@ TEST(LinkFaults, TheAnalyserVanishesDuringAnAnalysisAndANewOneIsConnected) {
     ASSERT_TRUE(waitFor([&] { return engine.acquisition().currentSample >= 5; }, 5000));
     const QString device = first->pty;
     ASSERT_TRUE(holdsDevice(device));
-    const int boxesBefore = rig.robot.boxes.size();
+    qsizetype boxesBefore = rig.robot.boxes.size();
 
     first->kill();
     // The port lets go of the dead device at once, long before the watchdog speaks.
@@ -85,8 +85,16 @@ TEST(LinkFaults, TheAnalyserVanishesDuringAnAnalysisAndANewOneIsConnected) {
     EXPECT_FALSE(rig.program->window().action(Command::Disconnect)->isEnabled());
     EXPECT_EQ(engine.acquisition().probeCounter, 0);
 
-    // A new analyser on a new device; the port setting follows it, the calibration survives.
+    // Connecting again before anything has changed: the device is gone.
     first.reset();
+    rig.trigger(Command::Connect);
+    EXPECT_EQ(rig.robot.boxes.mid(boxesBefore + 1),
+              QStringList{QStringLiteral("Ошибка | Нет доступа к последовательному порту ") + device +
+                          QStringLiteral(" !")});
+    EXPECT_FALSE(engine.workflow().linkActive);
+    boxesBefore = rig.robot.boxes.size();
+
+    // A new analyser on a new device; the port setting follows it, the calibration survives.
     Simulator second;
     ASSERT_TRUE(second.ok());
     engine.setPort(second.pty);
@@ -111,7 +119,7 @@ TEST(LinkFaults, TheAnalyserVanishesDuringAnAnalysisAndANewOneIsConnected) {
     const double bod = engine.table().cell(1, 3).replace(u',', u'.').toDouble(); // BOD, by final rates
     EXPECT_NEAR(bod, kSampleBod, kSampleTolerance);
     second.say("knob под.");
-    EXPECT_EQ(rig.robot.boxes.mid(boxesBefore), QStringList{kLinkBroken});
+    EXPECT_EQ(rig.robot.boxes.size(), boxesBefore) << rig.robot.boxes.join(u'\n').toStdString();
 }
 
 } // namespace
