@@ -3,6 +3,8 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
+#include "engine/ProtocolLines.h"
+
 namespace lorimet {
 
 // The `Protocol` drop-down's items: a view onto the engine's list of received lines, so a day of lines is
@@ -11,10 +13,10 @@ class ProtocolListModel : public QAbstractListModel {
     Q_OBJECT
   public:
     explicit ProtocolListModel(QObject* parent = nullptr) : QAbstractListModel(parent) {}
-    void setSource(const QList<QString>* lines) {
+    void setSource(const ProtocolLines* lines) {
         beginResetModel();
         lines_ = lines;
-        shown_ = lines ? static_cast<int>(lines->size()) : 0;
+        shown_ = lines ? lines->size() : 0;
         endResetModel();
     }
     // The source grew by the lines up to `count`.
@@ -38,7 +40,7 @@ class ProtocolListModel : public QAbstractListModel {
     }
 
   private:
-    const QList<QString>* lines_ = nullptr;
+    const ProtocolLines* lines_ = nullptr;
     int shown_ = 0;
 };
 

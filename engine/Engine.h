@@ -2,6 +2,7 @@
 
 #include "config/Configuration.h"
 #include "engine/Interfaces.h"
+#include "engine/ProtocolLines.h"
 #include "engine/Smoother.h"
 #include "reports/ProtocolFile.h"
 #include "reports/ReportTable.h"
@@ -164,7 +165,7 @@ class Engine {
     const QStringList& probeDescriptions() const { return probeDescriptions_; }
     const QStringList& runDataLines() const { return runDataLines_; }
     int protocolCount() const { return static_cast<int>(protocolLines_.size()); }
-    const QList<QString>& protocolLines() const { return protocolLines_; }
+    const ProtocolLines& protocolLines() const { return protocolLines_; }
     const QString& port() const { return port_; }
     int interruptFrequency() const { return interruptFrequency_; }
     int transportDelay() const { return transportDelay_; }
@@ -249,7 +250,7 @@ class Engine {
     QStringList dayProtocol_;
     QStringList runDataLines_;
     QStringList probeDescriptions_;
-    QList<QString> protocolLines_;
+    ProtocolLines protocolLines_;
     std::array<bool, kCommandCount> enabled_{};
 
     bool settingsDialogOpen_ = false;

@@ -128,7 +128,7 @@ void Engine::OpenClick() {
     acq_.plotTitleLines.append(extension >= 0 ? fileName.left(extension) : QString());
     display_.setPlotTitle(acq_.plotTitleLines);
 
-    protocolLines_ = *lines;
+    protocolLines_.assign(*lines);
     display_.protocolFileShown(QStringLiteral("Файл протокола: ") + fileName);
 
     workflow_.reportFolder = QFileInfo(*path).absolutePath();

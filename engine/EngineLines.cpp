@@ -54,11 +54,11 @@ void Engine::lineAvailable(const QByteArray& bytes) {
     UpdateLineDisplay();
     EvaluateLine();
 
-    QString listed = line;
-    while (listed.endsWith(u'\n') || listed.endsWith(u'\r'))
-        listed.chop(1);
-    protocolLines_.append(listed);
-    display_.protocolAppended(listed, protocolCount());
+    qsizetype listedSize = bytes.size();
+    while (listedSize > 0 && (bytes[listedSize - 1] == '\n' || bytes[listedSize - 1] == '\r'))
+        --listedSize;
+    protocolLines_.append(bytes.constData(), listedSize);
+    display_.protocolAppended(line.left(listedSize), protocolCount());
 
     growArrays();
 }

@@ -178,7 +178,7 @@ TEST_F(ProtocolFilesTest, SavedDayProtocolOpensAgainWithTheSameRows) {
     EXPECT_DOUBLE_EQ(display.temperature[2].x(), 3600 / 86400.0);
 
     EXPECT_EQ(display.title, QStringList{"Протокол дня"});
-    EXPECT_EQ(engine->protocolLines(), dayOfThree());
+    EXPECT_EQ(engine->protocolLines().toList(), dayOfThree());
     EXPECT_EQ(display.hint, u"Файл протокола: Протокол дня.txt");
     EXPECT_EQ(engine->workflow().reportFolder, dir.path());
     EXPECT_TRUE(engine->workflow().fileViewActive);
