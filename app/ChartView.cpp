@@ -126,7 +126,7 @@ ChartView::ChartView(Kind kind, QWidget* parent)
     replotTimer_.setSingleShot(true);
     replotTimer_.setInterval(kReplotIntervalMs);
     connect(&replotTimer_, &QTimer::timeout, this, [this] {
-        updateKeyRange();
+        prepareDrawing();
         plot_->replot(QCustomPlot::rpQueuedReplot);
     });
 
@@ -221,7 +221,11 @@ void ChartView::addPoint(Series series, double x, double y) {
     QCPGraph* target = graph(series);
     if (!target)
         return;
-    target->addData(x, y);
+    const int index = seriesIndex(series);
+    if (thinning_[index].add(x, y))
+        thinnedStale_[index] = true;
+    else
+        target->addData(x, y);
     scheduleReplot();
 }
 
@@ -230,12 +234,14 @@ void ChartView::clearSeries(Series series) {
     if (!target)
         return;
     target->data()->clear();
+    thinning_[seriesIndex(series)].clear();
+    thinnedStale_[seriesIndex(series)] = false;
     scheduleReplot();
 }
 
 int ChartView::pointCount(Series series) const {
     const QCPGraph* target = graph(series);
-    return target ? target->dataCount() : 0;
+    return target ? static_cast<int>(thinning_[seriesIndex(series)].received()) : 0;
 }
 
 void ChartView::setAxisMaximum(Axis axis, double maximum) {
@@ -370,8 +376,24 @@ void ChartView::scheduleReplot() {
 
 void ChartView::replotNow() {
     replotTimer_.stop();
-    updateKeyRange();
+    prepareDrawing();
     plot_->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void ChartView::prepareDrawing() {
+    for (size_t k = 0; k < thinning_.size(); ++k) {
+        if (!thinnedStale_[k] || series_[k] == nullptr)
+            continue;
+        const std::vector<ThinnedSeries::Point> points = thinning_[k].points();
+        QVector<QCPGraphData> data;
+        data.reserve(static_cast<qsizetype>(points.size()));
+        for (const ThinnedSeries::Point& p : points)
+            data.append(QCPGraphData(p.x, p.y));
+        const bool sorted = std::is_sorted(data.cbegin(), data.cend(), qcpLessThanSortKey<QCPGraphData>);
+        series_[k]->data()->set(data, sorted);
+        thinnedStale_[k] = false;
+    }
+    updateKeyRange();
 }
 
 // The time axis follows the data like the value axes follow the engine: from 0 (or an earlier point) to the
@@ -393,7 +415,7 @@ void ChartView::updateKeyRange() {
 // Lays the chart out for a picture of another size before QCustomPlot draws it, so that the number of time
 // labels fits the picture's width and not the widget's. The widget's own layout returns with its next redraw.
 void ChartView::layOutFor(int width, int height) {
-    updateKeyRange();
+    prepareDrawing();
     const QRect own = plot_->viewport();
     plot_->setViewport(QRect(0, 0, width, height));
     for (auto phase :

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ThinnedSeries.h"
 #include "engine/Interfaces.h"
 
 #include <QColor>
@@ -47,6 +48,8 @@ class ChartView : public QWidget {
 
     // Live series. A series that does not belong to this chart is ignored, so is an axis maximum on the
     // temperature chart (its axes are fixed).
+    // A series of more points than a screen can show is drawn thinned (see ThinnedSeries), so a day-long
+    // series costs bounded memory and drawing time; pointCount() still counts every point added.
     void addPoint(Series series, double x, double y);
     void clearSeries(Series series);
     int pointCount(Series series) const;
@@ -109,6 +112,8 @@ class ChartView : public QWidget {
     void setUpTemperatureChart();
     QCPAxis* valueAxis(Axis axis) const;
     void scheduleReplot();
+    // Brings thinned series up to date and the time axis to the data; before anything is drawn.
+    void prepareDrawing();
     void updateKeyRange();
     void layOutFor(int width, int height);
     void applyBackground(bool white);
@@ -120,6 +125,8 @@ class ChartView : public QWidget {
     QCPTextElement* title_ = nullptr;
     bool titleShown_ = false;
     std::array<QCPGraph*, 3> series_{}; // indexed by Series; null where the series is not on this chart
+    std::array<ThinnedSeries, 3> thinning_;
+    std::array<bool, 3> thinnedStale_{};
     std::array<double, 2> axisMaxima_{};
     std::vector<FilePair> filePairs_;
     QTimer replotTimer_;
