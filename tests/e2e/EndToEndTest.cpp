@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -73,8 +74,15 @@ class Robot : public QObject {
                                                                               : QMessageBox::No)
                 ->click();
         } else if (auto* gso = qobject_cast<GsoDialog*>(modal)) {
-            if (!gso->okButton()->isEnabled())
+            // The dialog reads the field that has the focus: type only once the window is up and the cursor
+            // stands in the field, however slowly a busy machine brings them.
+            if (!gso->okButton()->isEnabled() || QApplication::activeWindow() != gso)
                 return;
+            if (QWidget* focus = QApplication::focusWidget();
+                focus != gso->gsoNumber() && focus != static_cast<QWidget*>(gso->gsoNumber()->lineEdit())) {
+                gso->gsoNumber()->setFocus();
+                return;
+            }
             gso->gsoNumber()->setEditText(QStringLiteral("10"));
             gso->okButton()->click();
         } else if (auto* sample = qobject_cast<SampleDialog*>(modal)) {
