@@ -19,6 +19,7 @@
 //   !p  the port cannot be opened from now on / can again (toggles)
 //   !A X                    answer the next box that offers a choice: o(K), c(ancel), y(es), n(o)
 //   !S F D A B C [save]     the port and filter dialog's values, and its save button
+//   !R  the dialog's reset to the defaults     !P NAME  the dialog's port name
 //   !f / !F                 the factory restore / save spots
 //   !w  save the day protocol to a file       !o  open that file (the file view)
 //   !z  the close sequence; the input ends here
@@ -189,6 +190,15 @@ void checkAcquisition(const Engine& engine) {
                     "run arrays shorter than the sample being filled");
     fuzz::check(acq.waitCounter >= 0 && acq.waitCounter <= 600, "wait counter outside 0..600");
     fuzz::check(engine.table().rowCount() >= 2, "report table without its heading and first row");
+    // Every accepted line of the run is listed once; a shown protocol file lists the file instead.
+    if (!engine.workflow().fileViewActive)
+        fuzz::check(
+            engine.protocolCount() == acq.currentSample, "protocol list and samples disagree",
+            QStringLiteral("%1 listed, %2 samples").arg(engine.protocolCount()).arg(acq.currentSample));
+    // Elapsed times of a run never go backwards.
+    const auto i = static_cast<size_t>(acq.currentSample);
+    if (i >= 2)
+        fuzz::check(acq.elapsedTimes[i - 1] >= acq.elapsedTimes[i - 2], "elapsed time goes backwards");
 }
 
 class Session {
@@ -389,6 +399,14 @@ class Session {
                     e.savePortAndFilter();
                 e.setSettingsDialogOpen(false);
             }
+            break;
+        case 'R':
+            if (e.isEnabled(Command::PortSettings))
+                e.resetPortAndFilter();
+            break;
+        case 'P':
+            if (e.isEnabled(Command::PortSettings))
+                e.setPort(fromCp1251(rest.trimmed()));
             break;
         case 'f':
             e.SetUpReloadClick();

@@ -67,7 +67,8 @@ line_seeds = {
     "limit": QUICK + CALIBRATION + ["!as 500 Крепкий сток", "!l 95 0 40 m"] + DIP + ["!l 90 0 5 p"],
     "commands": ["!A c", "!u", "!p", "!c", "!p", "!c", "!S 20 30 91 11 11 save", "!S 0 0 0 0 0", "!f", "!F",
                  "!l 95 0 5 p", "!A y", "!f", "!F", "!u 10 2", "!g abc", "!g -1", "!g 10.5 0", "!k", "!w",
-                 "!d", "!o", "!S 1 1 1 1 1 save", "!A n", "!z", "!c"],
+                 "!d", "!o", "!S 1 1 1 1 1 save", "!R", "!P COM12", "!p", "!c", "!P /dev/ttyS0", "!c", "!p", "!A n",
+                 "!z", "!c"],
 }
 for name, records in line_seeds.items():
     write("fuzz_line", name, "\n".join(records) + "\n")
@@ -224,7 +225,7 @@ def dictionary(target, words, encoding="cp1251"):
 
 
 dictionary("fuzz_line", ["%нас", "изм.", "под.", "\r\n", "!c", "!d", "!k", "!x", "!u", "!g ", "!as ", "!af ",
-                         "!t ", "!s ", "!l ", " m", " p", "!b", "!p", "!A ", "!S ", "!f", "!F", "!w", "!o", "!z"])
+                         "!t ", "!s ", "!l ", " m", " p", "!b", "!p", "!A ", "!S ", "!R", "!P ", "!f", "!F", "!w", "!o", "!z"])
 dictionary("fuzz_protocol_file", ["S=+", " dS=+", " T=", "БПК*=", " БПК=", " ОТ=", " %", "t=", " °C ",
                                   "Время: ", " Дата: ", " г", "\r\n", "000,0", ":"])
 dictionary("fuzz_day_file", ["S=+", " dS=+", " T=", "БПК*=", " БПК=", " ОТ=", " %", "t=", " °C ",
