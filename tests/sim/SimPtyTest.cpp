@@ -159,8 +159,10 @@ TEST(SimOnPty, FloodIsNoiseEndedByOneLineEndThenTheLinesResume) {
     ASSERT_NE(flood, lines.end()) << (log + sim.readAllStandardError()).constData();
     ASSERT_GE(lines.end() - flood, 3);
     EXPECT_GT(flood->size(), 64 * 1024) << "a flood outruns any line buffer";
-    EXPECT_TRUE(std::all_of(flood->begin(), flood->end() - 2,
-                            [](char c) { return c == '\0' || static_cast<unsigned char>(c) >= 0x80; }));
+    // The flood may start behind the tail of a line still queued for the pty (a line is under 64 bytes).
+    EXPECT_TRUE(std::all_of(flood->begin() + 64, flood->end() - 2, [](char c) {
+        return c == '\0' || static_cast<unsigned char>(c) >= 0x80;
+    })) << flood->left(128).toHex().constData();
     for (auto line = flood + 1; line != lines.end(); ++line)
         EXPECT_TRUE(line->contains("%\xED\xE0\xF1")) << line->left(80).toHex().constData();
     EXPECT_TRUE(waitForStderr(sim, log, "flood over", 5'000));
