@@ -33,10 +33,11 @@ TEST_P(MalformedLine, NamesTheLineAndWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Scenario, MalformedLine,
     ::testing::Values(Malformed{"# day\n\n1.000 connect\n2.000 jump\n", 4},
-                      Malformed{"1.0001 connect\n", 1}, // more than three decimals
-                      Malformed{"-1.000 connect\n", 1}, // no negative times
-                      Malformed{"1,5 connect\n", 1},    // the point is the separator
-                      Malformed{"connect\n", 1},        // no time
+                      Malformed{"1.0001 connect\n", 1},     // more than three decimals
+                      Malformed{"-1.000 connect\n", 1},     // no negative times
+                      Malformed{"1,5 connect\n", 1},        // the point is the separator
+                      Malformed{"connect\n", 1},            // no time
+                      Malformed{"864000.001 connect\n", 1}, // beyond ten days of ticks
                       Malformed{"1.000 connect\n0.999 clear\n", 2},
                       Malformed{"1.000 raw 0D ZZ\n", 1},   // not hexadecimal
                       Malformed{"1.000 raw 100\n", 1},     // not one byte

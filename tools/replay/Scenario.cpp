@@ -5,6 +5,8 @@
 namespace lorimet::replay {
 namespace {
 
+constexpr qint64 kLatestEventMs = 864'000'000;
+
 std::optional<qint64> parseSeconds(const QString& token) {
     static const QRegularExpression form(QStringLiteral("^(\\d+)(?:\\.(\\d{1,3}))?$"));
     const auto m = form.match(token);
@@ -57,6 +59,9 @@ ScenarioReader::Result ScenarioReader::feed(QStringView text, Event& event) {
     const auto time = parseSeconds(head);
     if (!time)
         return fail(QStringLiteral("expected a time in seconds (at most three decimals) or a header"));
+    // Virtual time is stepped tick by tick: an event years ahead would keep the run busy for hours.
+    if (*time > kLatestEventMs)
+        return fail(QStringLiteral("time beyond ten days (864000 s)"));
     if (*time < lastTime_)
         return fail(QStringLiteral("time goes backwards"));
     lastTime_ = *time;
