@@ -12,6 +12,7 @@
 #include "ReplayRunner.h"
 #include "Scenario.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QTextStream>
 
@@ -43,6 +44,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     ParseError error;
     const auto scenario = parseScenario(text, error);
+
+    // The tool reads the file as it runs: the same bytes must give the same verdict and the same events.
+    QBuffer file;
+    file.setData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    file.open(QIODevice::ReadOnly);
+    ScenarioFile streamed(file);
+    ParseError streamedError;
+    const bool streamedOk = streamed.check(streamedError);
+    fuzz::check(streamedOk == scenario.has_value(), "the file reader and the text parser disagree");
+    if (!streamedOk)
+        fuzz::check(streamedError.lineNumber == error.lineNumber, "the file reader blames another line",
+                    QString::number(streamedError.lineNumber) + u' ' + QString::number(error.lineNumber));
+    if (streamedOk) {
+        size_t k = 0;
+        for (; streamed.peek() != nullptr; ++k) {
+            const Event e = streamed.take();
+            fuzz::check(k < scenario->events.size() && e.timeMs == scenario->events[k].timeMs &&
+                            e.lineNumber == scenario->events[k].lineNumber &&
+                            e.verb == scenario->events[k].verb,
+                        "the file reader gives other events");
+        }
+        fuzz::check(k == scenario->events.size(), "the file reader gives fewer events");
+        fuzz::check(streamed.date == scenario->date && streamed.time == scenario->time,
+                    "the file reader gives another header");
+    }
     if (!scenario) {
         const qsizetype lineCount = text.count(u'\n') + 1;
         fuzz::check(error.lineNumber >= 1 && error.lineNumber <= lineCount,
