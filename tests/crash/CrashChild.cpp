@@ -1,4 +1,5 @@
 #include "crash/CrashChild.h"
+#include "fakes/WaitFor.h"
 
 #include "app/Application.h"
 #include "app/MainWindow.h"
@@ -44,15 +45,7 @@ void tell(const QString& line) {
 }
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
+    return lorimet::testing::waitFor(condition, timeoutMs, 10);
 }
 
 // The operator's hands on the modal windows: boxes get their default (OK, else No), the GSO dialog

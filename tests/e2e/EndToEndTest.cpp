@@ -7,6 +7,7 @@
 #include "config/Configuration.h"
 #include "engine/Engine.h"
 #include "engine/Texts.h"
+#include "fakes/WaitFor.h"
 #include "reports/DayProtocol.h"
 #include "text/Cp1251.h"
 
@@ -31,19 +32,7 @@ using namespace lorimet;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs);
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
+using lorimet::testing::waitFor;
 
 void screenshot(QWidget& window, const char* name) {
     const QString folder = qEnvironmentVariable("LORIMET_SCREENSHOTS_DIR");

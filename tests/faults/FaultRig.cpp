@@ -1,4 +1,5 @@
 #include "faults/FaultRig.h"
+#include "fakes/WaitFor.h"
 
 #include "app/Application.h"
 #include "app/MainWindow.h"
@@ -24,15 +25,7 @@
 namespace lorimet::faults {
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
+    return lorimet::testing::waitFor(condition, timeoutMs);
 }
 
 void pause(int ms) {

@@ -1,6 +1,7 @@
 // The engine on a real link: the built-in simulated analyser, and the serial port component against the
 // simulator on a pseudo-terminal.
 #include "fakes/Fakes.h"
+#include "fakes/WaitFor.h"
 
 #include "engine/Texts.h"
 #include "serial/SerialAnalyserLink.h"
@@ -30,18 +31,7 @@ class RealClock : public Clock {
     QElapsedTimer timer_;
 };
 
-// Runs the event loop until the condition holds or the time is up.
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
+using lorimet::testing::waitFor;
 
 struct Rig {
     QTemporaryDir dir;
