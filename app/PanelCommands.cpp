@@ -15,11 +15,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
@@ -44,48 +41,13 @@ QString bitmapName(int n) {
     return QStringLiteral("график%1.bmp").arg(n);
 }
 
-std::optional<QString> runFileDialog(QWidget* parent, const FileRequest& request) {
-    QFileDialog dialog(parent, request.title, request.folder, request.filter.section(u'|', 0, 0));
-    dialog.setObjectName(request.objectName);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(request.suffix);
-    // Saving asks no question before replacing a file, as the protocol's own save does.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(request.proposedName);
-    if (request.picturePreview) {
-        // The chart was saved under the proposed name beforehand, so selecting it shows the picture.
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
-            auto* preview = new QLabel(&dialog);
-            preview->setObjectName(QStringLiteral("Preview"));
-            preview->setFixedSize(200, 150);
-            preview->setAlignment(Qt::AlignCenter);
-            preview->setFrameShape(QFrame::StyledPanel);
-            grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
-            auto show = [preview](const QString& path) {
-                const QPixmap picture(path);
-                preview->setPixmap(picture.isNull()
-                                       ? QPixmap()
-                                       : picture.scaled(preview->size() - QSize(4, 4), Qt::KeepAspectRatio,
-                                                        Qt::SmoothTransformation));
-            };
-            QObject::connect(&dialog, &QFileDialog::currentChanged, preview, show);
-            show(QDir(request.folder).filePath(request.proposedName));
-        }
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
-}
-
 } // namespace
 
 PanelCommands::PanelCommands(MainWindow& window, Configuration& config, std::function<Engine*()> engine)
     : QObject(&window), window_(window), config_(config), engine_(std::move(engine)),
       printDialog_(new PrintDialog(&window)) {
     setObjectName(QStringLiteral("PanelCommands"));
-    chooseFile = [this](const FileRequest& request) { return runFileDialog(&window_, request); };
+    chooseFile = [this](const FileRequest& request) { return chooseSaveFile(&window_, request); };
     showError = [this](const QString& text) {
         QApplication::beep();
         QMessageBox box(QMessageBox::Critical, texts::kError, text, QMessageBox::Ok, &window_,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SaveFileDialog.h"
 #include "reports/XlsxExport.h"
 
 #include <QObject>
@@ -18,18 +19,6 @@ class Configuration;
 class Engine;
 class MainWindow;
 class PrintDialog;
-
-// What a save dialog is asked for. `filter` is written "Name (*.ext)|*.ext"; `suffix` is added to a name
-// typed without one.
-struct FileRequest {
-    QString objectName;
-    QString title;
-    QString folder;
-    QString proposedName;
-    QString filter;
-    QString suffix;
-    bool picturePreview = false;
-};
 
 // Saving, copying and printing whatever the chart area shows: the report table when it is shown, else the
 // signal chart. Bound to the menu items SaveChart, ChartCopy and Print, their toolbar buttons and the

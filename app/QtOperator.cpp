@@ -1,6 +1,8 @@
 #include "app/QtOperator.h"
 
 #include "app/OperationDialogs.h"
+#include "app/SaveFileDialog.h"
+#include "text/FileNames.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -47,13 +49,8 @@ bool QtOperator::runSampleDialog(Engine&, const QString& caption) {
 
 std::optional<QString> QtOperator::saveFileName(const QString& title, const QString& folder,
                                                 const QString& proposedName, const QString& filter) {
-    // "Текстовый файл (*.txt)|*.txt": the name before the bar is what the dialog shows.
-    const QString qtFilter = filter.section(u'|', 0, 0);
-    const QString chosen = QFileDialog::getSaveFileName(parent_, title, folder + u'/' + proposedName,
-                                                        qtFilter, nullptr, QFileDialog::DontConfirmOverwrite);
-    if (chosen.isEmpty())
-        return std::nullopt;
-    return chosen;
+    return chooseSaveFile(parent_, {QStringLiteral("SaveFiles"), title, folder, proposedName, filter,
+                                    filterExtension(filter), false});
 }
 
 std::optional<QString> QtOperator::openFileName(const QString& title, const QString& folder,

@@ -3,6 +3,7 @@
 #include "engine/Texts.h"
 #include "reports/DayProtocol.h"
 #include "reports/ProtocolFile.h"
+#include "text/FileNames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,9 +21,7 @@ std::optional<QString> Engine::AskProtocolSaveName() {
         QStringLiteral("Протокол от ") + workflow_.dateText, QStringLiteral("Текстовый файл (*.txt)|*.txt"));
     if (!chosen || chosen->isEmpty())
         return std::nullopt;
-    if (QFileInfo(*chosen).suffix().isEmpty())
-        return *chosen + QStringLiteral(".txt");
-    return chosen;
+    return withExtension(*chosen, QStringLiteral("txt"));
 }
 
 void Engine::SaveProtocolClick() {

@@ -57,6 +57,21 @@ TEST_F(ReportTool, PrintsTheTableAndWritesEveryOutput) {
     EXPECT_TRUE(sheet.startsWith(QStringLiteral("Отчёт от "))) << sheet.toStdString();
 }
 
+TEST_F(ReportTool, OutputsNamedAlikeEachGetTheirOwnExtension) {
+    ASSERT_TRUE(writeProtocol(path("p.txt"), protocolText(1)));
+    const QString name = path("Отчёт от 06.12.26 г");
+    const ProcessResult r = run({path("p.txt"), QStringLiteral("--xlsx"), name, QStringLiteral("--csv"), name,
+                                 QStringLiteral("--pdf"), name + QStringLiteral(".PDF")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(name));
+    EXPECT_EQ(pdfPages(name + QStringLiteral(".PDF")).size(), 1);
+    QFile csv(name + QStringLiteral(".csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(fromCp1251(csv.readAll()).contains(QStringLiteral("Проба 1")));
+    if (!pythonWithOpenpyxl().isEmpty())
+        EXPECT_TRUE(readWorkbook(name + QStringLiteral(".xlsx")));
+}
+
 TEST_F(ReportTool, DamagedOrUnreadableFilesAreRefused) {
     QStringList cut = protocolText(2);
     cut.removeLast(); // the second block ends early

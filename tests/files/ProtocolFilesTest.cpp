@@ -314,6 +314,20 @@ TEST_F(ProtocolFilesTest, EmptyFileIsAnEmptyFileViewAndCancelChangesNothing) {
     EXPECT_TRUE(engine->workflow().fileViewActive);
 }
 
+TEST_F(ProtocolFilesTest, TheProposedNameWithItsDotsStillGetsTheExtension) {
+    ASSERT_TRUE(QDir().mkpath(path("Temp")));
+    ASSERT_TRUE(writeProtocolFile(path("Temp/") + dayFileName("06.12.26 г"), dayOfThree()));
+    engine->startUp();
+    for (const char* name : {"Протокол от 06.12.26 г", "Протокол от 06.12.26 г.TXT"}) {
+        op.saves.push_back(path(name));
+        engine->SaveProtocolClick();
+    }
+    EXPECT_TRUE(op.boxes.isEmpty());
+    EXPECT_EQ(readProtocolFile(path("Протокол от 06.12.26 г.txt")), dayOfThree());
+    EXPECT_EQ(readProtocolFile(path("Протокол от 06.12.26 г.TXT")), dayOfThree());
+    EXPECT_FALSE(QFileInfo::exists(path("Протокол от 06.12.26 г")));
+}
+
 TEST_F(ProtocolFilesTest, SavingFailsWithTheFileName) {
     ASSERT_TRUE(QDir().mkpath(path("Temp")));
     ASSERT_TRUE(writeProtocolFile(path("Temp/") + dayFileName("06.12.26 г"), dayOfThree()));

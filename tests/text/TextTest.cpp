@@ -1,4 +1,5 @@
 #include "text/Cp1251.h"
+#include "text/FileNames.h"
 #include "text/NumberFormat.h"
 #include "text/Numbers.h"
 #include "text/TimeText.h"
@@ -92,4 +93,31 @@ TEST(TimeText, Formats) {
     EXPECT_EQ(dateText(QDate(2026, 12, 6)), QStringLiteral("06.12.26 г"));
     EXPECT_EQ(durationText(754'999), QStringLiteral("12:34"));
     EXPECT_EQ(durationText(3'600'000 + 61'000), QStringLiteral("01:01")); // wraps after 59:59
+}
+
+TEST(FileNames, TheFiltersExtensionEndsEveryName) {
+    EXPECT_EQ(filterExtension(QStringLiteral("Текстовый файл (*.txt)|*.txt")), u"txt");
+    EXPECT_EQ(filterExtension(QStringLiteral("Файл PDF (*.pdf)")), u"pdf");
+    EXPECT_EQ(filterExtension(QStringLiteral("Все файлы (*)|*")), u"");
+    struct Case {
+        const char* path;
+        const char* extension;
+        const char* expected;
+    };
+    for (const Case& c : {
+             // The dots of the proposed names are no extension.
+             Case{"R/Протокол от 10.12.26 г", "txt", "R/Протокол от 10.12.26 г.txt"},
+             Case{"R/Отчёт от 10.12.26 г", "xlsx", "R/Отчёт от 10.12.26 г.xlsx"},
+             Case{"R/Отчёт от 10.12.26 г", "pdf", "R/Отчёт от 10.12.26 г.pdf"},
+             Case{"R/Протокол от 10.12.26 г.txt", "txt", "R/Протокол от 10.12.26 г.txt"},
+             Case{"R/ПРОТОКОЛ.TXT", "txt", "R/ПРОТОКОЛ.TXT"},
+             // Another kind's extension is part of the name: a PDF never takes a workbook's place.
+             Case{"R/Отчёт.xlsx", "pdf", "R/Отчёт.xlsx.pdf"},
+             Case{"R/.txt", "txt", "R/.txt.txt"},
+             Case{"out", "", "out"},
+         }) {
+        EXPECT_EQ(withExtension(QString::fromUtf8(c.path), QString::fromUtf8(c.extension)),
+                  QString::fromUtf8(c.expected))
+            << c.path;
+    }
 }

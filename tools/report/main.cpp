@@ -10,6 +10,7 @@
 #include "reports/ReportTable.h"
 #include "reports/TableText.h"
 #include "reports/XlsxExport.h"
+#include "text/FileNames.h"
 #include "text/TimeText.h"
 
 #include <QDate>
@@ -69,6 +70,11 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 1;
     }
+    // Each output ends in its kind's extension, as the program's save dialogs make it; outputs of two kinds
+    // given one name do not end as one file written over the other.
+    xlsxPath = withExtension(xlsxPath, QStringLiteral("xlsx"));
+    csvPath = withExtension(csvPath, QStringLiteral("csv"));
+    pdfPath = withExtension(pdfPath, QStringLiteral("pdf"));
 
     // Read as the open command reads: every complete block becomes a row; any damage rejects the file.
     const std::optional<QStringList> lines = readProtocolFile(input);
