@@ -70,10 +70,25 @@ Application::Application(const Options& options, Configuration& config) : option
     inverseSignal_.setInterval(500);
     iconTimer_.setInterval(100);
     handTimer_.setInterval(65);
-    connect(&timer_, &QTimer::timeout, this, [this] { engine_->TimerTimer(); });
-    connect(&inverseSignal_, &QTimer::timeout, this, [this] { engine_->InverseSignalTimer(); });
-    connect(&iconTimer_, &QTimer::timeout, this, [this] { engine_->IconTimerTimer(); });
-    connect(&handTimer_, &QTimer::timeout, this, [this] { engine_->HandTimerTimer(); });
+    // A QTimer does not fire again while its own timeout is being handled, even in the nested event loop of a
+    // message box that the handler opened: the clock, the watchdog and the mode-word tracking would stand
+    // still under the upper-point question or a watchdog's own box. Queued, the handler runs after the
+    // timer's event has returned, so the timer keeps firing inside such a box and its tick runs there too.
+    // A tick queued before its timer was stopped (the close sequence) is dropped.
+    const std::pair<QTimer*, void (Engine::*)()> handlers[] = {
+        {&timer_, &Engine::TimerTimer},
+        {&inverseSignal_, &Engine::InverseSignalTimer},
+        {&iconTimer_, &Engine::IconTimerTimer},
+        {&handTimer_, &Engine::HandTimerTimer},
+    };
+    for (const auto& [timer, handler] : handlers)
+        connect(
+            timer, &QTimer::timeout, this,
+            [this, timer, handler] {
+                if (timer->isActive())
+                    (engine_.get()->*handler)();
+            },
+            Qt::QueuedConnection);
 }
 
 Application::~Application() = default;

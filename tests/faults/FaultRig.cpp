@@ -18,6 +18,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <ctime>
 
 #include <gtest/gtest.h>
@@ -191,7 +192,14 @@ Robot::Robot() {
 void Robot::act() {
     QWidget* modal = QApplication::activeModalWidget();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        boxes << box->windowTitle() + QStringLiteral(" | ") + box->text();
+        const QString seen = box->windowTitle() + QStringLiteral(" | ") + box->text();
+        if (std::any_of(leaveOpen.cbegin(), leaveOpen.cend(),
+                        [&](const QString& start) { return box->text().startsWith(start); })) {
+            if (boxes.isEmpty() || boxes.constLast() != seen)
+                boxes << seen;
+            return;
+        }
+        boxes << seen;
         QAbstractButton* ok = box->button(QMessageBox::Ok);
         (ok ? ok : box->button(QMessageBox::No))->click();
     } else if (auto* gso = qobject_cast<GsoDialog*>(modal)) {

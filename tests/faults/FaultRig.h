@@ -110,6 +110,9 @@ class Robot {
   public:
     Robot();
     QStringList boxes;
+    // Boxes whose text starts with one of these are remembered once and left open, as an operator away
+    // from the bench would leave them.
+    QStringList leaveOpen;
 
   private:
     void act();
