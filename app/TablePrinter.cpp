@@ -22,6 +22,7 @@ constexpr int kFooterAboveBottom = 150;
 constexpr int kFirstRowTop = 110;
 constexpr int kPrintedColumns = 7; // time and date stay off the paper
 constexpr int kUnitsPerPixel = 3;
+constexpr qreal kMinimumMargin = 10; // millimetres
 
 // A text height on paper is the height of the whole character cell, leading included; the font's pixel
 // size is its em, so it is scaled down until the cell is as high as asked.
@@ -39,6 +40,18 @@ void drawTextAt(QPainter& painter, int x, int top, const QString& text) {
 
 int centredLeft(QPainter& painter, int pageWidth, const QString& text) {
     return pageWidth / 2 - painter.fontMetrics().horizontalAdvance(text) / 2;
+}
+
+// Row numbers at the very edge of the sheet are cut off by any printer's feed: the print-out keeps at
+// least kMinimumMargin on every side, more where the printer cannot print closer to the edge (a printer's
+// layout never has margins below what it can print).
+void keepOffThePaperEdge(QPrinter& printer) {
+    const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Millimeter);
+    const QMarginsF kept(std::max(margins.left(), kMinimumMargin), std::max(margins.top(), kMinimumMargin),
+                         std::max(margins.right(), kMinimumMargin),
+                         std::max(margins.bottom(), kMinimumMargin));
+    if (kept != margins)
+        printer.setPageMargins(kept, QPageLayout::Millimeter);
 }
 
 } // namespace
@@ -77,11 +90,12 @@ void setUpPdfPrinter(QPrinter& printer, const QString& path) {
 bool printTable(QPrinter& printer, const ReportTable& table, int probeCounter, const QString& title,
                 const ColumnWidths& pixelWidths) {
     printer.setDocName(title);
-    // Whole millimetres of the paper as its size defines it: device pixels would cut A4 to 296 mm at some
-    // resolutions and cost a row on every page.
-    const QRectF paper = printer.pageLayout().fullRect(QPageLayout::Millimeter);
-    const int width = static_cast<int>(std::floor(paper.width() + 1e-6)) * 10;
-    const int height = static_cast<int>(std::floor(paper.height() + 1e-6)) * 10;
+    keepOffThePaperEdge(printer);
+    // Whole millimetres of the printable area: device pixels would cut A4 to 296 mm at some resolutions
+    // and cost a row on every page. The painter's origin is the area's top left corner.
+    const QRectF area = printer.pageLayout().paintRect(QPageLayout::Millimeter);
+    const int width = static_cast<int>(std::floor(area.width() + 1e-6)) * 10;
+    const int height = static_cast<int>(std::floor(area.height() + 1e-6)) * 10;
     const TablePageLayout layout = TablePageLayout::forPage(width, height, probeCounter);
 
     QPainter painter;
