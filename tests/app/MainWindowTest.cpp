@@ -502,6 +502,66 @@ TEST_F(DialogTest, SampleDialogCountsSamplesAndTakesTheDilution) {
     EXPECT_EQ(window->messageWindow()->windowTitle(), QStringLiteral("Анализ пробы"));
 }
 
+// A rejected entry leaves the dilution field empty, and it is still empty when the dialog opens again.
+// OK then reads it as leaving it would: the number-format box, the focus back in the field, the dialog
+// open; once a number is typed, OK goes on.
+TEST_F(DialogTest, OkWithAnEmptiedNumberFieldShowsTheBoxAndEntersTheField) {
+    const QStringList badNumber{QStringLiteral("Ошибка | Неверный формат числа,\n    повторите ввод!   ")};
+    struct Case {
+        const char* name;
+        QDialog* dialog;
+        QComboBox* field;
+        QPushButton* ok;
+        std::function<void()> open;
+    };
+    const Case cases[] = {
+        {"GSO dilution", gso, gso->rgso(), gso->okButton(), [this] { engine->CalibrationsClick(); }},
+        {"sample dilution", sample, sample->rProbe(), sample->okButton(),
+         [this] { engine->MeasurementClick(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BoxAnswerer boxes;
+        // 0 in the field, Tab, the box accepted, then Esc.
+        whenShown(c.dialog, [&] {
+            if (c.dialog == gso) {
+                if (!focus(gso->gsoNumber()))
+                    return;
+                QTest::keyClicks(gso->gsoNumber()->lineEdit(), QStringLiteral("10"));
+            }
+            if (!focus(c.field))
+                return;
+            c.field->lineEdit()->selectAll();
+            QTest::keyClicks(c.field->lineEdit(), QStringLiteral("0"));
+            QTest::keyClick(c.field, Qt::Key_Tab);
+            if (QTest::qWaitFor([&] { return c.field->hasFocus(); }))
+                QTest::keyClick(c.dialog, Qt::Key_Escape);
+        });
+        c.open();
+        ASSERT_EQ(boxes.seen, badNumber);
+        ASSERT_TRUE(c.field->currentText().isEmpty());
+
+        // Opened again, straight to OK.
+        QStringList seen;
+        bool refocused = false, stillOpen = false;
+        whenShown(c.dialog, [&] {
+            boxes.seen.clear();
+            QTest::mouseClick(c.ok, Qt::LeftButton);
+            refocused = QTest::qWaitFor([&] { return c.field->hasFocus(); });
+            stillOpen = c.dialog->isVisible();
+            seen = boxes.seen;
+            QTest::keyClicks(c.field->lineEdit(), QStringLiteral("2"));
+            QTest::mouseClick(c.ok, Qt::LeftButton);
+        });
+        c.open();
+        EXPECT_EQ(seen, badNumber);
+        EXPECT_TRUE(refocused);
+        EXPECT_TRUE(stillOpen);
+        EXPECT_EQ(c.dialog->result(), QDialog::Accepted);
+        EXPECT_EQ(c.dialog == gso ? engine->results().referenceDilution : engine->results().dilution, 2);
+    }
+}
+
 TEST_F(WindowTest, CancelOnAStartPromptLeavesNoOperation) {
     scriptGsoOk();
     engine->CalibrationsClick();
