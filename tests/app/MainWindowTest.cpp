@@ -602,6 +602,96 @@ TEST_F(WindowTest, AStartPromptShowsTheSyringeThenTheKnob) {
     }
 }
 
+// The room a label gives its text: its contents less the indent a framed label keeps on its aligned side.
+int textRoom(const QLabel* label) {
+    const int indent = label->indent() >= 0      ? label->indent()
+                       : label->frameWidth() > 0 ? label->fontMetrics().horizontalAdvance(u'x') / 2
+                                                 : 0;
+    const bool indented = label->alignment() & (Qt::AlignLeft | Qt::AlignRight);
+    return label->contentsRect().width() - (indented ? indent : 0);
+}
+
+// Every prompt, in either height the engine gives the window, with and without its Cancel button: the
+// label holds the whole text in its font, each written line on a line of its own, inside the window and
+// clear of the button; the window keeps the height it was given.
+TEST(MessageWindowText, EveryPromptIsShownWholeInBothHeights) {
+    MessageWindow window(nullptr);
+    QLabel* label = window.messageLabel();
+    for (const QString& prompt : texts::promptTexts()) {
+        for (const int height : {125, 90}) {
+            for (const bool cancel : {true, false}) {
+                SCOPED_TRACE(QString(prompt).replace(u'\r', u'/').toStdString() + " / " +
+                             std::to_string(height) + (cancel ? " with Cancel" : ""));
+                MessageWindowLayout layout;
+                layout.caption = cancel ? QStringLiteral("Анализ пробы") : QStringLiteral("Подготовка");
+                layout.text = prompt;
+                layout.cancelVisible = cancel;
+                layout.height = height;
+                layout.alignment = cancel ? Alignment::Left : Alignment::Centre;
+                window.showLayout(layout);
+                const QFontMetrics metrics(label->font());
+                const QRect room = label->contentsRect();
+                const QRect wrapped =
+                    metrics.boundingRect(room, label->alignment() | Qt::TextWordWrap, label->text());
+                EXPECT_TRUE(room.contains(wrapped)) << wrapped.height() << " high in " << room.height();
+                EXPECT_EQ(wrapped.height(),
+                          metrics.boundingRect(room, label->alignment(), label->text()).height());
+                EXPECT_EQ(label->font().pixelSize(), 12);
+                EXPECT_TRUE(window.rect().contains(label->geometry()));
+                // As the program shows them (Cancel in the higher window) the heights are kept; the
+                // lower one with the button grows by the button's margin.
+                if (cancel == (height == 125))
+                    EXPECT_EQ(window.height(), height);
+                else
+                    EXPECT_GE(window.height(), height);
+                EXPECT_GE(window.width(), 271);
+                if (cancel) {
+                    const QRect button = window.cancelButton()->geometry();
+                    EXPECT_TRUE(window.rect().contains(button));
+                    EXPECT_FALSE(button.intersects(label->geometry()));
+                }
+            }
+        }
+    }
+}
+
+// The results bar's captions, and values as wide as a run gives them, fit their panels in the bar's font.
+TEST_F(WindowTest, ResultsBarCaptionsAndValuesAreShownWhole) {
+    const std::array<const char*, 5> captions = {"dS=", "S'max=", "БПК= ", "БПК'=", "ОТ="};
+    for (int k = 0; k < 5; ++k)
+        window->setResultPanel(2 * k + 1, QStringLiteral("-100,000"));
+    QCoreApplication::processEvents();
+    for (int k = 0; k < 10; ++k) {
+        auto* panel = window->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(k));
+        ASSERT_TRUE(panel);
+        SCOPED_TRACE(panel->text().toStdString());
+        if (k % 2 == 0) {
+            EXPECT_EQ(panel->text(), QString::fromUtf8(captions[size_t(k / 2)]));
+        }
+        EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), textRoom(panel));
+    }
+}
+
+// The display's reading keeps clear of its edges in its own font: a long one is set smaller, never
+// below a readable size; a short one keeps the display's large size.
+TEST_F(WindowTest, TheDisplayShowsItsReadingWhole) {
+    auto* reading = find<QLabel>("SignalLabel");
+    auto* display = find<QFrame>("Indicator");
+    ASSERT_TRUE(reading && display);
+    for (const char* text : {"300,0 мг/л.", "100,0 %нас.", "93,2 %нас.", "1234,5 мг/л.", "4,8 мг/л."}) {
+        SCOPED_TRACE(text);
+        window->setLabelText(Label::Signal, QString::fromUtf8(text));
+        const QFontMetrics metrics(reading->font());
+        const QRect ink = metrics.boundingRect(reading->rect(), reading->alignment(), reading->text());
+        const QRect inDisplay = ink.translated(reading->pos());
+        EXPECT_GE(inDisplay.left(), 3);
+        EXPECT_LE(inDisplay.right(), display->width() - 4);
+        EXPECT_LE(metrics.horizontalAdvance(reading->text()), reading->width() - 6);
+        EXPECT_GE(reading->font().pixelSize(), 14);
+    }
+    EXPECT_EQ(reading->font().pixelSize(), 22);
+}
+
 // The program put together as main() does, with its own engine, dialogs and close wrapper.
 class ApplicationTest : public ::testing::Test {
   protected:
