@@ -9,6 +9,7 @@
 #include <QPrinter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace lorimet {
@@ -23,6 +24,38 @@ constexpr int kFirstRowTop = 110;
 constexpr int kPrintedColumns = 7; // time and date stay off the paper
 constexpr int kUnitsPerPixel = 3;
 constexpr qreal kMinimumMargin = 10; // millimetres
+constexpr int kDescriptionColumn = 1;
+constexpr int kCellPadding = 8 * kUnitsPerPixel;           // the grid's 8 pixels beside a cell's text
+constexpr int kNarrowestDescription = 60 * kUnitsPerPixel; // what a long description keeps on paper
+
+struct PrintedColumns {
+    std::array<int, kPrintedColumns> left{};
+    int descriptionRoom = 0; // the room for a description's text when it has to be cut short; 0: uncut
+};
+
+// Each printed column starts 3 units per screen pixel of the columns before it. A description column
+// wider than the sheet allows (a long description) gives up what the sheet lacks, so that the results
+// beside it stay on the paper; its texts are then cut short with an ellipsis.
+PrintedColumns printedColumns(const ColumnWidths& pixelWidths, int pageWidth) {
+    std::array<int, kPrintedColumns> widths{};
+    int total = 0;
+    for (int c = 0; c < kPrintedColumns; ++c) {
+        widths[static_cast<size_t>(c)] = kUnitsPerPixel * pixelWidths[static_cast<size_t>(c)];
+        total += widths[static_cast<size_t>(c)];
+    }
+    PrintedColumns columns;
+    int& description = widths[kDescriptionColumn];
+    if (total > pageWidth && description > kNarrowestDescription) {
+        description = std::max(kNarrowestDescription, description - (total - pageWidth));
+        columns.descriptionRoom = description - kCellPadding;
+    }
+    int x = 0;
+    for (int c = 0; c < kPrintedColumns; ++c) {
+        columns.left[static_cast<size_t>(c)] = x;
+        x += widths[static_cast<size_t>(c)];
+    }
+    return columns;
+}
 
 // A text height on paper is the height of the whole character cell, leading included; the font's pixel
 // size is its em, so it is scaled down until the cell is as high as asked.
@@ -97,6 +130,7 @@ bool printTable(QPrinter& printer, const ReportTable& table, int probeCounter, c
     const int width = static_cast<int>(std::floor(area.width() + 1e-6)) * 10;
     const int height = static_cast<int>(std::floor(area.height() + 1e-6)) * 10;
     const TablePageLayout layout = TablePageLayout::forPage(width, height, probeCounter);
+    const PrintedColumns columns = printedColumns(pixelWidths, width);
 
     QPainter painter;
     if (!painter.begin(&printer))
@@ -124,10 +158,11 @@ bool printTable(QPrinter& printer, const ReportTable& table, int probeCounter, c
             const int row = (page - 1) * layout.rowsPerPage + g - 1;
             if (row > probeCounter + 2)
                 break;
-            int x = 0;
             for (int c = 0; c < kPrintedColumns; ++c) {
-                drawTextAt(painter, x, y, table.cell(row, c));
-                x += kUnitsPerPixel * pixelWidths[static_cast<size_t>(c)];
+                QString text = table.cell(row, c);
+                if (c == kDescriptionColumn && columns.descriptionRoom > 0)
+                    text = painter.fontMetrics().elidedText(text, Qt::ElideRight, columns.descriptionRoom);
+                drawTextAt(painter, columns.left[static_cast<size_t>(c)], y, text);
             }
             y += TablePageLayout::kLineStep;
         }

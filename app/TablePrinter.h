@@ -36,8 +36,9 @@ void setUpPdfPrinter(QPrinter& printer, const QString& path);
 
 // Prints the grid rows 0 .. probeCounter + 2, columns 0..6, under the title `title` (also the job's name),
 // with rules and the footer "страница: p из N" on every page, inside the printer's printable area and at
-// least 10 mm from every edge of the paper. A column starts 3 units (0.3 mm) to the right
-// per screen pixel of the column before it. False when the job could not be started or a page not begun.
+// least 10 mm from every edge of the paper. A description too long for the sheet is cut short. A column
+// starts 3 units (0.3 mm) to the right per screen pixel of the column before it. False when the job could not
+// be started or a page not begun.
 bool printTable(QPrinter& printer, const ReportTable& table, int probeCounter, const QString& title,
                 const ColumnWidths& pixelWidths);
 
