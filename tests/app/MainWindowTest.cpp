@@ -690,6 +690,18 @@ TEST_F(WindowTest, TheDisplayShowsItsReadingWhole) {
         EXPECT_GE(reading->font().pixelSize(), 14);
     }
     EXPECT_EQ(reading->font().pixelSize(), 22);
+    // The smaller labels of the display with their widest texts.
+    const std::pair<Label, const char*> small[] = {
+        {Label::Temperature, "-10,0 °C"}, {Label::Time, "23:59:59"}, {Label::Date, "28.12.26 г"}};
+    for (const auto& [which, text] : small)
+        window->setLabelText(which, QString::fromUtf8(text));
+    for (const char* name : {"TempLabel", "TimeLabel", "DateLabel"}) {
+        auto* label = find<QLabel>(name);
+        ASSERT_TRUE(label);
+        SCOPED_TRACE(name);
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+        EXPECT_TRUE(display->rect().contains(label->geometry()));
+    }
 }
 
 // The program put together as main() does, with its own engine, dialogs and close wrapper.
