@@ -158,11 +158,12 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(k));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
-        label->setFixedWidth(panels[k].second);
         const bool caption = k % 2 == 0 && k < 10;
         label->setAlignment(caption || k == 10
                                 ? Qt::AlignRight | Qt::AlignVCenter
                                 : (k == 9 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter));
+        // The designed widths were made for a narrower face: a caption gets the room its text needs.
+        label->setFixedWidth(std::max(panels[k].second, label->sizeHint().width()));
         results->addWidget(label);
         statusPanel_[k] = label;
     }
@@ -415,7 +416,7 @@ void MainWindow::buildFrontPanel(QWidget* parent) {
     signalLabel_ = fixedLabel(indicator_, "SignalLabel", QRect(0, 18, 133, 30), Qt::AlignCenter);
     QFont big = signalLabel_->font();
     big.setBold(true);
-    big.setPixelSize(22);
+    big.setPixelSize(kReadingPixels);
     signalLabel_->setFont(big);
     QPalette navy = signalLabel_->palette();
     navy.setColor(QPalette::WindowText, QColor(0, 0, 0x80));

@@ -116,6 +116,12 @@ class MainWindow : public QMainWindow, public Display {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The display's reading: its designed size, the smallest it is set at to fit, and the room it keeps
+    // from either edge of the display.
+    static constexpr int kReadingPixels = 22;
+    static constexpr int kSmallestReading = 14;
+    static constexpr int kReadingMargin = 4;
+
     void buildMenus();
     void buildToolbar();
     void buildFrontPanel(QWidget* parent);
@@ -123,6 +129,7 @@ class MainWindow : public QMainWindow, public Display {
     void updateViewTexts();
     void setPanelSwitch(QWidget* panel, QAction* item, int line, bool on);
     void setIndicatorColour();
+    void fitReading();
     QAction* addCommand(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut);
     QToolButton* toolButton(QAction* action, const char* name, const QString& hint, const QString& icon);
 

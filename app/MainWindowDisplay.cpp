@@ -122,14 +122,20 @@ void MainWindow::showStatusText(int, const QString& text) {
 }
 
 void MainWindow::setResultPanel(int panel, const QString& text) {
-    if (panel >= 0 && panel < static_cast<int>(statusPanel_.size()))
-        statusPanel_[static_cast<size_t>(panel)]->setText(text);
+    if (panel < 0 || panel >= static_cast<int>(statusPanel_.size()))
+        return;
+    QLabel* label = statusPanel_[static_cast<size_t>(panel)];
+    label->setText(text);
+    // A value wider than its panel widens it for the rest of the session rather than losing digits.
+    if (const int needed = label->sizeHint().width(); needed > label->minimumWidth())
+        label->setFixedWidth(needed);
 }
 
 void MainWindow::setLabelText(Label label, const QString& text) {
     switch (label) {
     case Label::Signal:
         signalLabel_->setText(text);
+        fitReading();
         break;
     case Label::Temperature:
         tempLabel_->setText(text);
@@ -141,6 +147,24 @@ void MainWindow::setLabelText(Label label, const QString& text) {
         dateLabel_->setText(text);
         break;
     }
+}
+
+void MainWindow::fitReading() {
+    // The reading is set large; one wider than the display ("100,0 %нас.", "300,0 мг/л." in a wide face)
+    // is set smaller, but never below kSmallestReading, so that it keeps clear of the display's edges.
+    const QString text = signalLabel_->text();
+    const int room = signalLabel_->width() - 2 * kReadingMargin;
+    QFont font = signalLabel_->font();
+    int pixels = kReadingPixels;
+    for (; pixels > kSmallestReading; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        if (std::max(metrics.horizontalAdvance(text), metrics.boundingRect(text).width()) <= room)
+            break;
+    }
+    font.setPixelSize(pixels);
+    if (font != signalLabel_->font())
+        signalLabel_->setFont(font);
 }
 
 void MainWindow::setSignalLabelVisible(bool visible) {

@@ -28,6 +28,8 @@ class MessageWindow : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void fitToText(const QString& text, Qt::Alignment alignment, bool cancelVisible, int height);
+
     QWidget* mainWindow_;
     QLabel* messageLabel_;
     QLabel* image_;

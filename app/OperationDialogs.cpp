@@ -1,6 +1,7 @@
 #include "app/OperationDialogs.h"
 
 #include "engine/Engine.h"
+#include "text/Numbers.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -43,11 +44,13 @@ class NumberFieldWatcher : public QObject {
         leave();
         return false;
     }
-    // The dialog's OK reads the field that still has the focus, as leaving it would: true when it holds a
-    // positive number.
-    bool commitIfFocused() {
+    // The dialog's OK reads the field as leaving it would when the focus is still in it, and when it holds
+    // no positive number (emptied by an earlier rejected entry): the operator then gets the number-format
+    // box and the field to correct, never an OK that silently does nothing. A field that holds a number
+    // and was left keeps the value read then. True when the field holds a positive number.
+    bool commitOnOk() {
         QWidget* now = QApplication::focusWidget();
-        if (now == box_ || now == box_->lineEdit())
+        if (now == box_ || now == box_->lineEdit() || !holdsPositiveNumber(box_->currentText()))
             leave();
         return !box_->currentText().isEmpty();
     }
@@ -71,6 +74,14 @@ class NumberFieldWatcher : public QObject {
             });
         }
         busy_ = false;
+    }
+
+    // The engine's rule without its report: the first point stands for the comma.
+    static bool holdsPositiveNumber(QString text) {
+        if (const qsizetype point = text.indexOf(u'.'); point >= 0)
+            text[point] = u',';
+        const std::optional<double> value = parseFileReal(text);
+        return value && *value > 0;
     }
 
     QComboBox* box_;
@@ -126,7 +137,7 @@ GsoDialog::GsoDialog(Engine& engine, QWidget* parent) : QDialog(parent), engine_
         new NumberFieldWatcher(gsoNumber_, [this](QString& text) { engine_.GSO_NumberExit(text); });
     auto* dilutionWatcher = new NumberFieldWatcher(rgso_, [this](QString& text) { engine_.RGSOExit(text); });
     connect(okButton_, &QPushButton::clicked, this, [this, certifiedWatcher, dilutionWatcher] {
-        if (!certifiedWatcher->commitIfFocused() || !dilutionWatcher->commitIfFocused())
+        if (!certifiedWatcher->commitOnOk() || !dilutionWatcher->commitOnOk())
             return; // reported; the operator corrects the field
         engine_.GsoOkButtonClick();
         accept();
@@ -184,7 +195,7 @@ SampleDialog::SampleDialog(Engine& engine, QWidget* parent) : QDialog(parent), e
     auto* dilutionWatcher =
         new NumberFieldWatcher(rProbe_, [this](QString& text) { engine_.RProbeExit(text); });
     connect(okButton_, &QPushButton::clicked, this, [this, dilutionWatcher] {
-        if (dilutionWatcher->commitIfFocused())
+        if (dilutionWatcher->commitOnOk())
             accept();
     });
     resize(257, 145);

@@ -11,8 +11,8 @@ class QPrinter;
 namespace lorimet {
 
 // The direct print-out of the report table, laid out in units of 0.1 mm from the top left corner of the
-// printable area. The page's size comes from the paper's size in millimetres, cut to whole millimetres:
-// A4 is 2100 x 2970.
+// printable area. The page's size is that area's size, cut to whole millimetres: A4 inside margins of
+// 10 mm is 1900 x 2770.
 struct TablePageLayout {
     static constexpr int kTopMargin = 100;    // the rule under the title
     static constexpr int kBottomMargin = 200; // the rule over the footer
@@ -35,8 +35,10 @@ ColumnWidths fittedColumnWidths(const ReportTable& table, const QFont& font);
 void setUpPdfPrinter(QPrinter& printer, const QString& path);
 
 // Prints the grid rows 0 .. probeCounter + 2, columns 0..6, under the title `title` (also the job's name),
-// with rules and the footer "страница: p из N" on every page. A column starts 3 units (0.3 mm) to the right
-// per screen pixel of the column before it. False when the job could not be started or a page not begun.
+// with rules and the footer "страница: p из N" on every page, inside the printer's printable area and at
+// least 10 mm from every edge of the paper. A description too long for the sheet is cut short. A column
+// starts 3 units (0.3 mm) to the right per screen pixel of the column before it. False when the job could not
+// be started or a page not begun.
 bool printTable(QPrinter& printer, const ReportTable& table, int probeCounter, const QString& title,
                 const ColumnWidths& pixelWidths);
 

@@ -27,6 +27,8 @@ constexpr std::array<bool, ReportTable::kColumns> kNumberColumn = {true, false, 
 
 const QString kFontName = QStringLiteral("Microsoft Sans Serif");
 
+constexpr int kWidestColumn = 255; // characters
+
 struct NumberCell {
     double value = 0;
     int decimals = 0;
@@ -110,7 +112,9 @@ bool writeWorkbook(const QString& path, const ReportTable& table, int probeCount
     bool ok = true;
     auto check = [&ok](lxw_error error) { ok = ok && error == LXW_NO_ERROR; };
     for (int c = 0; c < ReportTable::kColumns; ++c) {
-        const int width = std::max(0, pixelWidths[static_cast<size_t>(c)]) / 6;
+        // The spreadsheet keeps a column's width in a byte of characters: anything wider (a long sample
+        // description) would come back as its remainder, a narrow column.
+        const int width = std::min(kWidestColumn, std::max(0, pixelWidths[static_cast<size_t>(c)]) / 6);
         // A column the grid never fitted is 0 pixels wide: the sheet hides it as well.
         lxw_row_col_options options{static_cast<uint8_t>(width == 0), 0, 0};
         check(worksheet_set_column_opt(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), width,

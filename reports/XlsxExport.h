@@ -21,7 +21,8 @@ inline const QString kSpreadsheetSuffix = QStringLiteral("xlsx");
 // The report table as a workbook of one worksheet named `title`: sheet rows 1 .. probeCounter + 1 hold the
 // heading row and the data rows, columns A..I the nine grid columns. Every cell of that range takes the
 // row format (bold in the heading row only, black, `fontSize` points, Microsoft Sans Serif, centred, no
-// wrapping) and a hairline black border. Column widths are the grid's pixel widths div 6, in characters.
+// wrapping) and a hairline black border. Column widths are the grid's pixel widths div 6, in characters, at
+// most 255.
 //
 // The number columns (№, both BOD results, toxicity, temperature) become numeric cells showing as many
 // decimals as the grid shows ("12,3" is 12.3 in the format "0.0"); a text there that is not a number, and

@@ -502,6 +502,66 @@ TEST_F(DialogTest, SampleDialogCountsSamplesAndTakesTheDilution) {
     EXPECT_EQ(window->messageWindow()->windowTitle(), QStringLiteral("Анализ пробы"));
 }
 
+// A rejected entry leaves the dilution field empty, and it is still empty when the dialog opens again.
+// OK then reads it as leaving it would: the number-format box, the focus back in the field, the dialog
+// open; once a number is typed, OK goes on.
+TEST_F(DialogTest, OkWithAnEmptiedNumberFieldShowsTheBoxAndEntersTheField) {
+    const QStringList badNumber{QStringLiteral("Ошибка | Неверный формат числа,\n    повторите ввод!   ")};
+    struct Case {
+        const char* name;
+        QDialog* dialog;
+        QComboBox* field;
+        QPushButton* ok;
+        std::function<void()> open;
+    };
+    const Case cases[] = {
+        {"GSO dilution", gso, gso->rgso(), gso->okButton(), [this] { engine->CalibrationsClick(); }},
+        {"sample dilution", sample, sample->rProbe(), sample->okButton(),
+         [this] { engine->MeasurementClick(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BoxAnswerer boxes;
+        // 0 in the field, Tab, the box accepted, then Esc.
+        whenShown(c.dialog, [&] {
+            if (c.dialog == gso) {
+                if (!focus(gso->gsoNumber()))
+                    return;
+                QTest::keyClicks(gso->gsoNumber()->lineEdit(), QStringLiteral("10"));
+            }
+            if (!focus(c.field))
+                return;
+            c.field->lineEdit()->selectAll();
+            QTest::keyClicks(c.field->lineEdit(), QStringLiteral("0"));
+            QTest::keyClick(c.field, Qt::Key_Tab);
+            if (QTest::qWaitFor([&] { return c.field->hasFocus(); }))
+                QTest::keyClick(c.dialog, Qt::Key_Escape);
+        });
+        c.open();
+        ASSERT_EQ(boxes.seen, badNumber);
+        ASSERT_TRUE(c.field->currentText().isEmpty());
+
+        // Opened again, straight to OK.
+        QStringList seen;
+        bool refocused = false, stillOpen = false;
+        whenShown(c.dialog, [&] {
+            boxes.seen.clear();
+            QTest::mouseClick(c.ok, Qt::LeftButton);
+            refocused = QTest::qWaitFor([&] { return c.field->hasFocus(); });
+            stillOpen = c.dialog->isVisible();
+            seen = boxes.seen;
+            QTest::keyClicks(c.field->lineEdit(), QStringLiteral("2"));
+            QTest::mouseClick(c.ok, Qt::LeftButton);
+        });
+        c.open();
+        EXPECT_EQ(seen, badNumber);
+        EXPECT_TRUE(refocused);
+        EXPECT_TRUE(stillOpen);
+        EXPECT_EQ(c.dialog->result(), QDialog::Accepted);
+        EXPECT_EQ(c.dialog == gso ? engine->results().referenceDilution : engine->results().dilution, 2);
+    }
+}
+
 TEST_F(WindowTest, CancelOnAStartPromptLeavesNoOperation) {
     scriptGsoOk();
     engine->CalibrationsClick();
@@ -539,6 +599,108 @@ TEST_F(WindowTest, AStartPromptShowsTheSyringeThenTheKnob) {
             EXPECT_TRUE(shows(u'F', step));
         else
             EXPECT_TRUE(shows(u'H', std::max(1, 42 - step))); // the knob turns to H1 and stays there
+    }
+}
+
+// The room a label gives its text: its contents less the indent a framed label keeps on its aligned side.
+int textRoom(const QLabel* label) {
+    const int indent = label->indent() >= 0      ? label->indent()
+                       : label->frameWidth() > 0 ? label->fontMetrics().horizontalAdvance(u'x') / 2
+                                                 : 0;
+    const bool indented = label->alignment() & (Qt::AlignLeft | Qt::AlignRight);
+    return label->contentsRect().width() - (indented ? indent : 0);
+}
+
+// Every prompt, in either height the engine gives the window, with and without its Cancel button: the
+// label holds the whole text in its font, each written line on a line of its own, inside the window and
+// clear of the button; the window keeps the height it was given.
+TEST(MessageWindowText, EveryPromptIsShownWholeInBothHeights) {
+    MessageWindow window(nullptr);
+    QLabel* label = window.messageLabel();
+    for (const QString& prompt : texts::promptTexts()) {
+        for (const int height : {125, 90}) {
+            for (const bool cancel : {true, false}) {
+                SCOPED_TRACE(QString(prompt).replace(u'\r', u'/').toStdString() + " / " +
+                             std::to_string(height) + (cancel ? " with Cancel" : ""));
+                MessageWindowLayout layout;
+                layout.caption = cancel ? QStringLiteral("Анализ пробы") : QStringLiteral("Подготовка");
+                layout.text = prompt;
+                layout.cancelVisible = cancel;
+                layout.height = height;
+                layout.alignment = cancel ? Alignment::Left : Alignment::Centre;
+                window.showLayout(layout);
+                const QFontMetrics metrics(label->font());
+                const QRect room = label->contentsRect();
+                const QRect wrapped =
+                    metrics.boundingRect(room, label->alignment() | Qt::TextWordWrap, label->text());
+                EXPECT_TRUE(room.contains(wrapped)) << wrapped.height() << " high in " << room.height();
+                EXPECT_EQ(wrapped.height(),
+                          metrics.boundingRect(room, label->alignment(), label->text()).height());
+                EXPECT_EQ(label->font().pixelSize(), 12);
+                EXPECT_TRUE(window.rect().contains(label->geometry()));
+                // As the program shows them (Cancel in the higher window) the heights are kept; the
+                // lower one with the button grows by the button's margin.
+                if (cancel == (height == 125))
+                    EXPECT_EQ(window.height(), height);
+                else
+                    EXPECT_GE(window.height(), height);
+                EXPECT_GE(window.width(), 271);
+                if (cancel) {
+                    const QRect button = window.cancelButton()->geometry();
+                    EXPECT_TRUE(window.rect().contains(button));
+                    EXPECT_FALSE(button.intersects(label->geometry()));
+                }
+            }
+        }
+    }
+}
+
+// The results bar's captions, and values as wide as a run gives them, fit their panels in the bar's font.
+TEST_F(WindowTest, ResultsBarCaptionsAndValuesAreShownWhole) {
+    const std::array<const char*, 5> captions = {"dS=", "S'max=", "БПК= ", "БПК'=", "ОТ="};
+    for (int k = 0; k < 5; ++k)
+        window->setResultPanel(2 * k + 1, QStringLiteral("-100,000"));
+    QCoreApplication::processEvents();
+    for (int k = 0; k < 10; ++k) {
+        auto* panel = window->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(k));
+        ASSERT_TRUE(panel);
+        SCOPED_TRACE(panel->text().toStdString());
+        if (k % 2 == 0) {
+            EXPECT_EQ(panel->text(), QString::fromUtf8(captions[size_t(k / 2)]));
+        }
+        EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), textRoom(panel));
+    }
+}
+
+// The display's reading keeps clear of its edges in its own font: a long one is set smaller, never
+// below a readable size; a short one keeps the display's large size.
+TEST_F(WindowTest, TheDisplayShowsItsReadingWhole) {
+    auto* reading = find<QLabel>("SignalLabel");
+    auto* display = find<QFrame>("Indicator");
+    ASSERT_TRUE(reading && display);
+    for (const char* text : {"300,0 мг/л.", "100,0 %нас.", "93,2 %нас.", "1234,5 мг/л.", "4,8 мг/л."}) {
+        SCOPED_TRACE(text);
+        window->setLabelText(Label::Signal, QString::fromUtf8(text));
+        const QFontMetrics metrics(reading->font());
+        const QRect ink = metrics.boundingRect(reading->rect(), reading->alignment(), reading->text());
+        const QRect inDisplay = ink.translated(reading->pos());
+        EXPECT_GE(inDisplay.left(), 3);
+        EXPECT_LE(inDisplay.right(), display->width() - 4);
+        EXPECT_LE(metrics.horizontalAdvance(reading->text()), reading->width() - 6);
+        EXPECT_GE(reading->font().pixelSize(), 14);
+    }
+    EXPECT_EQ(reading->font().pixelSize(), 22);
+    // The smaller labels of the display with their widest texts.
+    const std::pair<Label, const char*> small[] = {
+        {Label::Temperature, "-10,0 °C"}, {Label::Time, "23:59:59"}, {Label::Date, "28.12.26 г"}};
+    for (const auto& [which, text] : small)
+        window->setLabelText(which, QString::fromUtf8(text));
+    for (const char* name : {"TempLabel", "TimeLabel", "DateLabel"}) {
+        auto* label = find<QLabel>(name);
+        ASSERT_TRUE(label);
+        SCOPED_TRACE(name);
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+        EXPECT_TRUE(display->rect().contains(label->geometry()));
     }
 }
 

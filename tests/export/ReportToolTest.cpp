@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -54,7 +55,40 @@ TEST_F(ReportTool, PrintsTheTableAndWritesEveryOutput) {
     ASSERT_TRUE(book);
     EXPECT_EQ((*book)[QStringLiteral("dimensions")].toString(), QStringLiteral("A1:I4"));
     const QString sheet = (*book)[QStringLiteral("sheets")].toArray().at(0).toString();
-    EXPECT_TRUE(sheet.startsWith(QStringLiteral("Отчёт от "))) << sheet.toStdString();
+    EXPECT_EQ(sheet, QStringLiteral("Отчёт от 06.12.26 г"));
+}
+
+// The sheet and the print-out are named after the day of the file's first result, not after the day the
+// report is made; a first date that is no date gives today's.
+TEST_F(ReportTool, TheReportCarriesTheDateOfTheFilesFirstResult) {
+    const QString today =
+        QStringLiteral("Отчёт от ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yy г"));
+    struct Case {
+        const char* firstDate;
+        QString title;
+    };
+    for (const Case& c : {Case{"06.12.26 г", QStringLiteral("Отчёт от 06.12.26 г")},
+                          Case{"06:12:26 г", today}, Case{"32.12.26 г", today}}) {
+        SCOPED_TRACE(c.firstDate);
+        QStringList text = protocolText(2);
+        text[6] = timeDateLine(QStringLiteral("14:05:09"), QString::fromUtf8(c.firstDate));
+        text[13] = timeDateLine(QStringLiteral("09:00:00"), QStringLiteral("07.12.26 г"));
+        ASSERT_TRUE(writeProtocol(path("p.txt"), text));
+        const ProcessResult r = run({path("p.txt"), QStringLiteral("--xlsx"), path("r.xlsx"),
+                                     QStringLiteral("--pdf"), path("r.pdf")});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        const ProcessResult info = runProcess(QStringLiteral("pdfinfo"), {path("r.pdf")});
+        EXPECT_TRUE(QString::fromUtf8(info.out).contains(QRegularExpression(
+            QStringLiteral("Title:\\s+") + QRegularExpression::escape(c.title) + QStringLiteral("\\n"))));
+        const QStringList pages = pdfPages(path("r.pdf"));
+        ASSERT_EQ(pages.size(), 1);
+        EXPECT_EQ(pages[0].trimmed().section(u'\n', 0, 0).trimmed(), c.title);
+        if (pythonWithOpenpyxl().isEmpty())
+            continue;
+        const std::optional<QJsonObject> book = readWorkbook(path("r.xlsx"));
+        ASSERT_TRUE(book);
+        EXPECT_EQ((*book)[QStringLiteral("sheets")].toArray().at(0).toString(), c.title);
+    }
 }
 
 TEST_F(ReportTool, OutputsNamedAlikeEachGetTheirOwnExtension) {

@@ -38,6 +38,16 @@ QString cannotWrite(const QString& path) {
     return QStringLiteral("Невозможно записать файл ") + QFileInfo(path).fileName() + QStringLiteral(" !\n");
 }
 
+// "dd.mm.yy г" of the first block when it holds a real date; a sheet may not be named after just any text.
+QString reportDate(const ProtocolFileContent& content) {
+    if (!content.blocks.empty()) {
+        const QString first = content.blocks.front().dateText.trimmed();
+        if (QDate::fromString(first, QStringLiteral("dd.MM.yy 'г'")).isValid())
+            return first;
+    }
+    return dateText(QDate::currentDate());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -95,9 +105,10 @@ int main(int argc, char** argv) {
 
     writeOut(stdout, clipboardText(table, probeCounter));
 
-    // The report carries today's date, as the program's does once the file is shown; the grid's font is the
-    // table's default, Arial at the configuration's default size.
-    const QString title = reportTitle(dateText(QDate::currentDate()));
+    // The report is of the file's day, the date of its first result; a file without results, or whose
+    // first date is not one, gets today's. The grid's font is the table's default, Arial at the
+    // configuration's default size.
+    const QString title = reportTitle(reportDate(content));
     const int fontSize = Settings{}.sizes[3];
     QFont gridFont(QStringLiteral("Arial"));
     gridFont.setPointSize(fontSize);
