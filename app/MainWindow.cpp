@@ -183,6 +183,13 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
     statusBar()->setObjectName(QStringLiteral("InfoPanel"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(infoPanel_, 1);
+    // Shown only while the day file cannot be written: the results of the day are then in memory only.
+    dayFileWarning_ = new QLabel(this);
+    dayFileWarning_->setObjectName(QStringLiteral("DayFileWarning"));
+    dayFileWarning_->setFont(statusFont);
+    dayFileWarning_->setStyleSheet(QStringLiteral("color: #C00000"));
+    dayFileWarning_->hide();
+    statusBar()->addPermanentWidget(dayFileWarning_);
 
     messageWindow_ = new MessageWindow(this);
     trayIcon_ = new TrayIcon(this);
