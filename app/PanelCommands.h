@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QPrinter;
@@ -17,6 +18,7 @@ class ChartView;
 class Configuration;
 class Engine;
 class MainWindow;
+class PdfOutput;
 class PrintDialog;
 
 // What a save dialog is asked for. `filter` is written "Name (*.ext)|*.ext"; `suffix` is added to a name
@@ -58,7 +60,10 @@ class PanelCommands : public QObject {
   private:
     void SaveChartBitmap();
     void printChosen();
-    bool setUpPrinter(QPrinter& printer, bool table);
+    // The printer chosen in the dialog; for the PDF entry a file is asked for, and `pdf` then holds the
+    // print-out until finishPdf takes it to that file.
+    bool setUpPrinter(QPrinter& printer, bool table, std::unique_ptr<PdfOutput>& pdf);
+    void finishPdf(const std::unique_ptr<PdfOutput>& pdf);
     QString fileNameOnly(const QString& path) const;
 
     MainWindow& window_;
