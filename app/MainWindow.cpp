@@ -170,6 +170,21 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
     right->addWidget(panel3_);
     middle->addWidget(panel6, 1);
     column->addLayout(middle, 1);
+    // A line of its own over the status bar, shown only while the day file cannot be written: the results
+    // of the day are then in memory only. Across the whole window it fits beside nothing else.
+    dayFileWarning_ = new QLabel(central);
+    dayFileWarning_->setObjectName(QStringLiteral("DayFileWarning"));
+    QFont warningFont = dayFileWarning_->font();
+    warningFont.setBold(true);
+    warningFont.setPixelSize(13);
+    dayFileWarning_->setFont(warningFont);
+    dayFileWarning_->setAlignment(Qt::AlignCenter);
+    dayFileWarning_->setWordWrap(true);
+    dayFileWarning_->setStyleSheet(QStringLiteral("color: #C00000; background: #FFF0F0; padding: 2px"));
+    dayFileWarning_->setToolTip(QStringLiteral("Результаты дня есть только в памяти программы: файл дня в "
+                                               "папке Temp не удалось записать."));
+    dayFileWarning_->hide();
+    column->addWidget(dayFileWarning_);
     setCentralWidget(central);
 
     infoPanel_ = new QLabel(this);
@@ -183,13 +198,6 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
     statusBar()->setObjectName(QStringLiteral("InfoPanel"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(infoPanel_, 1);
-    // Shown only while the day file cannot be written: the results of the day are then in memory only.
-    dayFileWarning_ = new QLabel(this);
-    dayFileWarning_->setObjectName(QStringLiteral("DayFileWarning"));
-    dayFileWarning_->setFont(statusFont);
-    dayFileWarning_->setStyleSheet(QStringLiteral("color: #C00000"));
-    dayFileWarning_->hide();
-    statusBar()->addPermanentWidget(dayFileWarning_);
 
     messageWindow_ = new MessageWindow(this);
     trayIcon_ = new TrayIcon(this);

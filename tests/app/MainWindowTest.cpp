@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -500,6 +501,25 @@ TEST_F(DialogTest, SampleDialogCountsSamplesAndTakesTheDilution) {
     EXPECT_EQ(engine->workflow().probeDescription, QStringLiteral("Сток 1"));
     EXPECT_FALSE(engine->workflow().smallAnalysisSelected);
     EXPECT_EQ(window->messageWindow()->windowTitle(), QStringLiteral("Анализ пробы"));
+}
+
+TEST_F(WindowTest, TheDayFileWarningHasALineOfItsOwnUntilCleared) {
+    auto* warning = find<QLabel>("DayFileWarning");
+    auto* status = find<QLabel>("InfoPanelText");
+    ASSERT_TRUE(warning && status);
+    EXPECT_FALSE(warning->isVisible());
+    const QRect statusBefore = status->geometry();
+    window->setDayFileWarning(texts::kDayFileNotSaved);
+    QApplication::processEvents();
+    EXPECT_TRUE(warning->isVisible());
+    EXPECT_EQ(warning->text(), texts::kDayFileNotSaved);
+    // Whole, on one line across the window, right over the status bar, which keeps its own room.
+    EXPECT_GE(warning->contentsRect().width(), warning->fontMetrics().horizontalAdvance(warning->text()));
+    EXPECT_EQ(warning->mapTo(window.get(), QPoint(0, warning->height())).y(), window->statusBar()->y());
+    EXPECT_EQ(status->geometry(), statusBefore);
+
+    window->setDayFileWarning(QString());
+    EXPECT_FALSE(warning->isVisible());
 }
 
 TEST_F(WindowTest, CancelOnAStartPromptLeavesNoOperation) {

@@ -3,6 +3,7 @@
 #include "fakes/Fakes.h"
 #include "fakes/SmallDisk.h"
 
+#include "engine/Texts.h"
 #include "reports/DayProtocol.h"
 #include "reports/ProtocolText.h"
 
@@ -151,8 +152,7 @@ TEST_F(FullDisk, AFailingDayFileIsToldOnceAndWarnedOfUntilASaveSucceeds) {
     EXPECT_EQ(rows(), 2);
     EXPECT_EQ(display.warnings.size(), 1);
     EXPECT_EQ(op.boxes, QStringList{cannotWriteDayFile(QStringLiteral("Нет места на диске."))});
-    EXPECT_EQ(display.warnings,
-              QStringList{QStringLiteral("Протокол дня не записан на диск ! Сохраните его (Ctrl+D)")});
+    EXPECT_EQ(display.warnings, QStringList{texts::kDayFileNotSaved});
 
     // The next save succeeds and the warning goes.
     engine->PStopClick();

@@ -2,6 +2,7 @@
 // counts on, and the configuration survives the exit.
 #include "ReplayHarness.h"
 
+#include "engine/Texts.h"
 #include "fakes/SmallDisk.h"
 
 #include <QDir>
@@ -78,8 +79,7 @@ TEST(FullDiskDay, TheDayFileStaysAsItWasAndTheRowsCountOn) {
                 ElementsAre(QStringLiteral("Ошибка | Невозможно записать файл Протокол от 06.12.26 г.tmp "
                                            "!\\rНет места на диске. -> OK"),
                             said::kFirstUpperPointBox.section(u' ', 1)));
-    EXPECT_THAT(ofKind(records, QStringLiteral("warning")),
-                ElementsAre(QStringLiteral("Протокол дня не записан на диск ! Сохраните его (Ctrl+D)")));
+    EXPECT_THAT(ofKind(records, QStringLiteral("warning")), ElementsAre(texts::kDayFileNotSaved));
     const QStringList rows = ofKind(records, QStringLiteral("row"));
     ASSERT_EQ(rows.size(), 2);
     EXPECT_TRUE(rows[0].startsWith(QStringLiteral("3 | Проба 3 |"))) << rows[0].toStdString();
