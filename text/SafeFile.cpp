@@ -91,6 +91,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     const bool replacing = ::stat(target.constData(), &old) == 0;
     if (replacing && S_ISDIR(old.st_mode))
         return fail(reason, EISDIR);
+    // A file made read-only is not replaced behind its owner's back, although the folder would allow it.
+    if (replacing && ::access(target.constData(), W_OK) != 0)
+        return fail(reason, errno);
 
     QByteArray scratch;
     int fd = -1;

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace lorimet;
 using lorimet::testing::SmallDisk;
@@ -132,4 +134,30 @@ TEST(SafeFile, KeptCopiesNeverReplaceAnEarlierOne) {
     EXPECT_EQ(fileBytes(day + QStringLiteral(".damaged-2")), QByteArray("second\0rest", 11));
     EXPECT_EQ(fileBytes(day), QByteArray("third"));
     EXPECT_FALSE(keepCopyBeside(dir.filePath(QStringLiteral("missing")), QStringLiteral(".damaged")));
+}
+
+TEST(SafeFile, AReadOnlyFileIsNotReplaced) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0); // the folder allows it
+    const QString target = dir.filePath(QStringLiteral("day.tmp"));
+    ASSERT_TRUE(writeFileAtomically(target, "old"));
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0444), 0);
+    // Root may write anything: the check runs as an ordinary user in a child process.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        QString reason;
+        const bool written = writeFileAtomically(target, "new", &reason);
+        ::_exit(!written && reason == QStringLiteral("Нет прав на запись в эту папку или в этот файл.") ? 0
+                                                                                                        : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(fileBytes(target), QByteArray("old"));
+    EXPECT_EQ(entries(dir.path()), QStringList{"day.tmp"});
 }
