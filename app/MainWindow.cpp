@@ -171,6 +171,21 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
     right->addWidget(panel3_);
     middle->addWidget(panel6, 1);
     column->addLayout(middle, 1);
+    // A line of its own over the status bar, shown only while the day file cannot be written: the results
+    // of the day are then in memory only. Across the whole window it fits beside nothing else.
+    dayFileWarning_ = new QLabel(central);
+    dayFileWarning_->setObjectName(QStringLiteral("DayFileWarning"));
+    QFont warningFont = dayFileWarning_->font();
+    warningFont.setBold(true);
+    warningFont.setPixelSize(13);
+    dayFileWarning_->setFont(warningFont);
+    dayFileWarning_->setAlignment(Qt::AlignCenter);
+    dayFileWarning_->setWordWrap(true);
+    dayFileWarning_->setStyleSheet(QStringLiteral("color: #C00000; background: #FFF0F0; padding: 2px"));
+    dayFileWarning_->setToolTip(QStringLiteral("Результаты дня есть только в памяти программы: файл дня в "
+                                               "папке Temp не удалось записать."));
+    dayFileWarning_->hide();
+    column->addWidget(dayFileWarning_);
     setCentralWidget(central);
 
     infoPanel_ = new QLabel(this);

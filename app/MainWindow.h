@@ -85,6 +85,7 @@ class MainWindow : public QMainWindow, public Display {
     void setTrayImageList(int index) override;
     void tableChanged() override;
     void setProbeDescriptions(const QStringList& descriptions) override;
+    void setDayFileWarning(const QString& text) override;
     void setLoadProgress(int percent) override;
     void loadFinished() override;
     void addFileCurvePair(const QList<double>& x, const QList<double>& signal,
@@ -163,6 +164,7 @@ class MainWindow : public QMainWindow, public Display {
     QWidget* panel3_ = nullptr;
     std::array<QLabel*, 11> statusPanel_{};
     QLabel* infoPanel_ = nullptr;
+    QLabel* dayFileWarning_ = nullptr;
 
     QFrame* indicator_ = nullptr;
     QFrame* indicatorOff_ = nullptr;

@@ -269,6 +269,11 @@ void MainWindow::setProbeDescriptions(const QStringList& descriptions) {
         probeDescriptionsChanged(descriptions);
 }
 
+void MainWindow::setDayFileWarning(const QString& text) {
+    dayFileWarning_->setText(text);
+    dayFileWarning_->setVisible(!text.isEmpty());
+}
+
 // The bar lies over the left part of InfoPanel while a protocol file is read; the waiting text, pushed to the
 // right by its leading blanks, stays readable beside it.
 void MainWindow::setLoadProgress(int percent) {

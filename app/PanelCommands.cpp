@@ -2,15 +2,18 @@
 
 #include "app/ChartView.h"
 #include "app/MainWindow.h"
+#include "app/PdfOutput.h"
 #include "app/PrintDialog.h"
 #include "app/TablePrinter.h"
 #include "config/Configuration.h"
 #include "engine/Engine.h"
 #include "engine/Texts.h"
 #include "reports/TableText.h"
+#include "text/SafeFile.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -118,7 +121,10 @@ void PanelCommands::SaveChartBitmap() {
     const QString proposed = bitmapName(n);
     const QString previewPath = folder.filePath(proposed);
     const QPixmap picture = window_.plotter()->toPixmap(0, 0, true);
-    if (!picture.save(previewPath, "BMP")) {
+    // The bitmap is made in memory and written as every file of the program is: whole, or not at all.
+    QByteArray bitmap;
+    QBuffer buffer(&bitmap);
+    if (!picture.save(&buffer, "BMP") || !writeFileAtomically(previewPath, bitmap)) {
         showError(cannotWrite(proposed));
         return;
     }
@@ -127,7 +133,7 @@ void PanelCommands::SaveChartBitmap() {
                     proposed, QStringLiteral("Bitmaps (*.bmp)|*.bmp"), QStringLiteral("bmp"), true});
     // The preview served the dialog only; it goes where it was written, whichever folder that is.
     QFile::remove(previewPath);
-    if (chosen && !picture.save(*chosen, "BMP"))
+    if (chosen && !writeFileAtomically(*chosen, bitmap))
         showError(cannotWrite(fileNameOnly(*chosen)));
 }
 
@@ -153,7 +159,7 @@ void PanelCommands::PrintPanelClick() {
     runPrintDialog(*printDialog_);
 }
 
-bool PanelCommands::setUpPrinter(QPrinter& printer, bool table) {
+bool PanelCommands::setUpPrinter(QPrinter& printer, bool table, std::unique_ptr<PdfOutput>& pdf) {
     const QString chosen = printDialog_->currentPrinter();
     if (chosen != PrintDialog::kPdfEntry) {
         printer.setPrinterName(chosen);
@@ -167,30 +173,41 @@ bool PanelCommands::setUpPrinter(QPrinter& printer, bool table) {
                     QStringLiteral("Файл PDF (*.pdf)|*.pdf"), QStringLiteral("pdf"), false});
     if (!path)
         return false;
-    setUpPdfPrinter(printer, *path);
+    pdf = std::make_unique<PdfOutput>(*path);
+    setUpPdfPrinter(printer, pdf->scratchPath());
     return true;
+}
+
+void PanelCommands::finishPdf(const std::unique_ptr<PdfOutput>& pdf) {
+    if (pdf && !pdf->commit())
+        showError(cannotWrite(fileNameOnly(pdf->target())));
 }
 
 void PanelCommands::printChosen() {
     Engine* engine = engine_();
     if (!engine)
         return;
+    std::unique_ptr<PdfOutput> pdf;
     if (window_.tableShown()) {
         QPrinter printer(QPrinter::HighResolution);
-        if (!setUpPrinter(printer, true))
+        if (!setUpPrinter(printer, true, pdf))
             return;
         printer.setPageOrientation(QPageLayout::Portrait);
         if (!printTable(printer, engine->table(), engine->acquisition().probeCounter,
                         reportTitle(engine->workflow().dateText), tableColumnWidths()))
             showError(kCannotPrintTable);
+        else
+            finishPdf(pdf);
         return;
     }
     // The chart is laid out in screen pixels: at a printer's own resolution its fonts would come out huge.
     QPrinter printer(QPrinter::ScreenResolution);
-    if (!setUpPrinter(printer, false))
+    if (!setUpPrinter(printer, false, pdf))
         return;
     if (!printChart(printer, *window_.plotter(), printDialog_->monochrome()))
         showError(kCannotPrintChart);
+    else
+        finishPdf(pdf);
 }
 
 bool printChart(QPrinter& printer, ChartView& chart, bool monochrome) {

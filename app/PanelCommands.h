@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QPrinter;
@@ -18,6 +19,7 @@ class ChartView;
 class Configuration;
 class Engine;
 class MainWindow;
+class PdfOutput;
 class PrintDialog;
 
 // Saving, copying and printing whatever the chart area shows: the report table when it is shown, else the
@@ -47,7 +49,10 @@ class PanelCommands : public QObject {
   private:
     void SaveChartBitmap();
     void printChosen();
-    bool setUpPrinter(QPrinter& printer, bool table);
+    // The printer chosen in the dialog; for the PDF entry a file is asked for, and `pdf` then holds the
+    // print-out until finishPdf takes it to that file.
+    bool setUpPrinter(QPrinter& printer, bool table, std::unique_ptr<PdfOutput>& pdf);
+    void finishPdf(const std::unique_ptr<PdfOutput>& pdf);
     QString fileNameOnly(const QString& path) const;
 
     MainWindow& window_;

@@ -2,10 +2,9 @@
 
 #include "text/Cp1251.h"
 #include "text/Numbers.h"
+#include "text/SafeFile.h"
 
 #include <QDir>
-#include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <optional>
@@ -117,14 +116,9 @@ QStringList Configuration::defaultLines() {
 }
 
 Configuration::LoadResult Configuration::load(const QString& folder) {
-    QFile file(filePath(folder));
-    bool readable = file.open(QIODevice::ReadOnly);
-    QByteArray bytes;
-    if (readable) {
-        bytes = file.readAll();
-        readable = file.error() == QFileDevice::NoError;
-    }
-    if (!readable) {
+    // A FIFO or a device in its place is not read: it would hold the start-up for ever.
+    const FileRead read = readRegularFile(filePath(folder));
+    if (!read.bytes) {
         // A first start, or a file we may not read: start from the defaults. If they cannot be written
         // either, the program still runs on them and tries again at the next start.
         m_lines = defaultLines();
@@ -132,7 +126,7 @@ Configuration::LoadResult Configuration::load(const QString& folder) {
         parse();
         return LoadResult::Defaulted;
     }
-    m_lines = splitLines(fromCp1251(bytes));
+    m_lines = splitLines(fromCp1251(*read.bytes));
     return parse() ? LoadResult::Loaded : LoadResult::Damaged;
 }
 
@@ -147,8 +141,16 @@ bool Configuration::parse() {
         port.chop(1);
     if (port.isEmpty())
         return false;
-    if (port.startsWith(QLatin1String("COM")) && !comNumber(port))
-        return false;
+    // "COM" takes the digits after it, all of them, and nothing more: "COM1x" is COM1. A number no port has
+    // ("COM0") is for the opening of the port to refuse, with its own message.
+    if (port.startsWith(QLatin1String("COM"))) {
+        qsizetype end = 3;
+        while (end < port.size() && port[end] >= u'0' && port[end] <= u'9')
+            ++end;
+        if (end == 3)
+            return false;
+        port.truncate(end);
+    }
     s.port = port;
 
     const std::optional<double> a = parseFileReal(QStringView(m_lines[FilterALine]).mid(kValueStart, 4));
@@ -246,12 +248,7 @@ bool Configuration::save(const QString& folder) const {
         bytes += toCp1251(line);
         bytes += "\r\n";
     }
-    QSaveFile file(filePath(folder));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size())
-        return false; // the old file stays: an uncommitted QSaveFile is discarded
-    return file.commit();
+    return writeFileAtomically(filePath(folder), bytes);
 }
 
 QString colourText(quint32 colour) {

@@ -225,6 +225,7 @@ class Engine {
     void AppendProtocolBlock();
     void AddResultRow();
     void SaveDayFile();
+    bool KeepDamagedDayFile(const QString& path, QString& reason);
     void RestoreDayProtocol();
     void SweepTempFolder(const QString& folder);
     QString currentDateText() const;
@@ -248,6 +249,18 @@ class Engine {
     MessageWindowState window_;
     ReportTable table_;
     QStringList dayProtocol_;
+    // The day as the day file should hold it, while the file is behind: the last save of the day failed.
+    // The rebuild takes the day from here instead of the stale file, so no result is lost and the rows keep
+    // their numbers; the next save tries again.
+    struct UnsavedDay {
+        QString path;
+        QStringList lines;
+    };
+    std::optional<UnsavedDay> unsavedDay_;
+    bool dayFileFailing_ = false; // the operator was told, and the status area warns
+    // A day file read only in part (a NUL, a read error): its original is kept beside it before it is
+    // first written again.
+    QString damagedDayFile_;
     QStringList runDataLines_;
     QStringList probeDescriptions_;
     ProtocolLines protocolLines_;

@@ -5,6 +5,7 @@
 #include "reports/ProtocolText.h"
 #include "text/Cp1251.h"
 #include "text/NumberFormat.h"
+#include "text/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,16 @@ namespace {
 // file of another day, and the day file itself holds the day.
 bool isSaveLeftover(const QString& name) {
     static const QRegularExpression pattern(QStringLiteral("^Протокол от .*\\.tmp\\.[A-Za-z0-9]{6}$"));
+    return pattern.match(name).hasMatch();
+}
+
+// A day file that was read only in part is kept beside it under this suffix before it is written again.
+const QString kDamagedSuffix = QStringLiteral(".damaged");
+
+// "….tmp.damaged", "….tmp.damaged-2" …: the original of a damaged day file. It holds what the program could
+// not read, so only the operator may remove it: the sweep neither deletes it nor offers it as a day file.
+bool isKeptDamagedFile(const QString& name) {
+    static const QRegularExpression pattern(QStringLiteral("\\.damaged(-[0-9]+)?$"));
     return pattern.match(name).hasMatch();
 }
 
@@ -107,15 +118,58 @@ void Engine::AddResultRow() {
     display_.resultRowAdded(row);
 }
 
+bool Engine::KeepDamagedDayFile(const QString& path, QString& reason) {
+    if (damagedDayFile_ != path)
+        return true;
+    if (!QFileInfo(path).isFile()) {
+        damagedDayFile_.clear(); // gone since, or replaced by something that holds nothing
+        return true;
+    }
+    if (!keepCopyBeside(path, kDamagedSuffix, nullptr, &reason))
+        return false;
+    damagedDayFile_.clear();
+    return true;
+}
+
 void Engine::SaveDayFile() {
+    // A day whose file fell behind before the date changed is still owed to its own file.
+    if (unsavedDay_ && unsavedDay_->path != dayFilePath() &&
+        writeProtocolFile(unsavedDay_->path, unsavedDay_->lines))
+        unsavedDay_.reset();
     if (dayProtocol_.isEmpty())
         return;
     QDir().mkpath(dataFolder_ + QStringLiteral("/Temp"));
-    writeProtocolFile(dayFilePath(), dayProtocol_); // a failure here is silent; the next save tries again
+    const QString path = dayFilePath();
+    QString reason;
+    if (KeepDamagedDayFile(path, reason) && writeProtocolFile(path, dayProtocol_, &reason)) {
+        unsavedDay_.reset();
+        if (dayFileFailing_) {
+            dayFileFailing_ = false;
+            display_.setDayFileWarning(QString());
+        }
+        return;
+    }
+    // The results of the day now live in memory only: the operator must know, once, and the status area
+    // keeps saying so until a save succeeds.
+    unsavedDay_ = UnsavedDay{path, dayProtocol_};
+    if (!dayFileFailing_) {
+        dayFileFailing_ = true;
+        display_.setDayFileWarning(texts::kDayFileNotSaved);
+        box(BeepKind::Error, texts::kError,
+            texts::operatorMessages()[1] + QFileInfo(path).fileName() + QStringLiteral(" !\r") + reason);
+    }
 }
 
 void Engine::RestoreDayProtocol() {
-    const auto lines = readProtocolFile(dayFilePath());
+    std::optional<QStringList> lines;
+    if (unsavedDay_ && unsavedDay_->path == dayFilePath()) {
+        lines = unsavedDay_->lines; // the file is behind: it would bring back an older day
+    } else {
+        bool bytesLeft = false;
+        lines = readProtocolFile(dayFilePath(), &bytesLeft);
+        if (bytesLeft)
+            damagedDayFile_ = dayFilePath();
+    }
     if (!lines)
         return;
     dayProtocol_ = *lines;
@@ -135,8 +189,11 @@ void Engine::SweepTempFolder(const QString& folder) {
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
         bool keep = false;
+        if (isKeptDamagedFile(name))
+            continue;
+        // Only a regular file can be a day file: a FIFO or a device there holds nothing to save.
         if (name != today && name.startsWith(QStringLiteral("Протокол от")) && !isSaveLeftover(name) &&
-            workflow_.dateChangeCount == 0) {
+            entry.isFile() && workflow_.dateChangeCount == 0) {
             const Answer answer =
                 box(BeepKind::Warning, texts::kWarning,
                     name + QStringLiteral(" не был сохранён !\rСохранить этот файл ?"), Buttons::YesNo);
@@ -145,13 +202,16 @@ void Engine::SweepTempFolder(const QString& folder) {
                 if (!target) {
                     keep = true;
                 } else {
-                    const auto content = readProtocolFile(entry.filePath());
+                    bool bytesLeft = false;
+                    const auto content = readProtocolFile(entry.filePath(), &bytesLeft);
                     if (!content || !writeProtocolFile(*target, *content)) {
                         // The results exist only in this file: keep it rather than lose them.
                         keep = true;
                         box(BeepKind::Error, texts::kError,
                             texts::operatorMessages()[1] + QFileInfo(*target).fileName() +
                                 QStringLiteral(" !"));
+                    } else if (bytesLeft && !keepCopyBeside(entry.filePath(), kDamagedSuffix)) {
+                        keep = true; // what could not be read is still in there
                     }
                 }
             }

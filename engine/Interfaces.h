@@ -74,6 +74,9 @@ class Display {
     virtual void linkOpened() {}
     virtual void linkClosed() {}
     virtual void lineDropped(const QString& /*reason*/) {} // a line whose handling ended early
+    // A standing warning in the status area: the day file could not be written at the last save. Shown
+    // until a save succeeds, which clears it with an empty text.
+    virtual void setDayFileWarning(const QString& /*text*/) {}
 
     // Reading a protocol file. The progress (0..100) is reported once as the reading starts and after each
     // block; the window may repaint there (user input stays queued). loadFinished ends the display.

@@ -31,6 +31,9 @@ inline const QString kWarning = QStringLiteral("Внимание");
 inline const QString kInformation = QStringLiteral("Информация");
 inline const QString kMeasuring = QStringLiteral("изм.");
 inline const QString kPreparing = QStringLiteral("под.");
+// The standing warning while the day file cannot be written.
+inline const QString kDayFileNotSaved =
+    QStringLiteral("Протокол дня не записан на диск ! Сохраните его (Ctrl+D)");
 inline const QString kBadNumber = QStringLiteral("Неверный формат числа,\r    повторите ввод!   ");
 
 } // namespace lorimet::texts

@@ -31,7 +31,10 @@ void checkContent(const QStringList& lines, const ProtocolFileContent& content) 
         fuzz::check(block.firstLine >= next && block.firstLine < block.lastLine && block.lastLine < count,
                     "block outside the text or out of order");
         const qsizetype n = block.signals.size();
-        fuzz::check(n > 0 && block.derivatives.size() == n && block.elapsedTimes.size() == n,
+        // A negative count line announces a block without data lines.
+        const bool negative = lines[block.firstLine].trimmed().startsWith(u'-');
+        fuzz::check((negative ? n == 0 : n > 0) && block.derivatives.size() == n &&
+                        block.elapsedTimes.size() == n,
                     "block values do not match its data lines");
         fuzz::check(block.lastLine - block.firstLine == n + 4, "block is not its count plus five lines");
         fuzz::check(block.endTime.isValid(), "block with an invalid end time");

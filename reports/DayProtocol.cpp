@@ -4,22 +4,23 @@
 #include "text/Cp1251.h"
 #include "text/NumberFormat.h"
 #include "text/Numbers.h"
-
-#include <QFile>
-#include <QSaveFile>
+#include "text/SafeFile.h"
 
 namespace lorimet {
 
-std::optional<QStringList> readProtocolFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+std::optional<QStringList> readProtocolFile(const QString& path, bool* bytesLeftOut) {
+    FileRead read = readRegularFile(path);
+    if (bytesLeftOut)
+        *bytesLeftOut = read.unreadFile;
+    if (!read.bytes)
         return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
+    QByteArray& bytes = *read.bytes;
     const qsizetype nul = bytes.indexOf('\0');
-    if (nul >= 0)
+    if (nul >= 0) {
         bytes.truncate(nul);
+        if (bytesLeftOut)
+            *bytesLeftOut = true;
+    }
 
     QStringList lines;
     const char* p = bytes.constData();
@@ -37,20 +38,13 @@ std::optional<QStringList> readProtocolFile(const QString& path) {
     return lines;
 }
 
-bool writeProtocolFile(const QString& path, const QStringList& lines) {
+bool writeProtocolFile(const QString& path, const QStringList& lines, QString* reason) {
     QByteArray bytes;
     for (const QString& line : lines) {
         bytes += toCp1251(line);
         bytes += "\r\n";
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(path, bytes, reason);
 }
 
 QString dayFileName(const QString& dateText) {
@@ -89,14 +83,14 @@ RebuildResult rebuildTable(const QStringList& lines, ReportTable& table) {
         table.setCell(row, 1, lines[a - 1]);
         result.descriptions.append(lines[a - 1]);
 
-        const auto rate = parseFileReal(chars(r, 6, 6));
+        const auto rate = parseFileField(chars(r, 6, 6));
         if (!rate) {
             result.complete = false;
             return result;
         }
         table.setCell(row, 2, resultCellText(*rate));
         if (chars(r, 13, 3) == u"БПК") {
-            const auto range = parseFileReal(chars(r, 17, 6));
+            const auto range = parseFileField(chars(r, 17, 6));
             if (!range) {
                 result.complete = false;
                 return result;
@@ -105,7 +99,7 @@ RebuildResult rebuildTable(const QStringList& lines, ReportTable& table) {
         }
         // Only the full form followed by a toxicity index is recognised here.
         if (chars(r, 24, 2) == u"ОТ") {
-            const auto toxicity = parseFileReal(chars(r, 27, 5));
+            const auto toxicity = parseFileField(chars(r, 27, 5));
             if (!toxicity) {
                 result.complete = false;
                 return result;
@@ -118,7 +112,7 @@ RebuildResult rebuildTable(const QStringList& lines, ReportTable& table) {
             return result;
         }
         const QString& temperatureText = lines[a + 1];
-        const auto temperature = parseFileReal(chars(temperatureText, 3, 5));
+        const auto temperature = parseFileField(chars(temperatureText, 3, 5));
         if (!temperature) {
             result.complete = false;
             return result;

@@ -11,12 +11,15 @@ namespace lorimet {
 
 // Reads a Windows-1251 text file into lines: CR, LF or CR LF end a line, a NUL ends the text. A last line
 // without an ending counts; a text that ends with a line ending has no empty line after it. nullopt when
-// the file cannot be opened or read.
-std::optional<QStringList> readProtocolFile(const QString& path);
+// the file cannot be opened or read, is larger than kMaxReadBytes, or is no regular file (a FIFO, a device,
+// a folder: never opened for reading). *bytesLeftOut, when given, tells whether the file holds bytes that
+// the lines do not: a NUL ended the text early, or a file there could not be read whole.
+std::optional<QStringList> readProtocolFile(const QString& path, bool* bytesLeftOut = nullptr);
 
-// Writes the lines, each followed by CR LF, in Windows-1251, atomically: a crash leaves the old file or the
-// new one, never half of one. False when the file cannot be written.
-bool writeProtocolFile(const QString& path, const QStringList& lines);
+// Writes the lines, each followed by CR LF, in Windows-1251, atomically (writeFileAtomically): the old file
+// stays byte for byte unless the new one was written whole. False when the file cannot be written, with the
+// reason in *reason.
+bool writeProtocolFile(const QString& path, const QStringList& lines, QString* reason = nullptr);
 
 // "Протокол от 06.12.26 г.tmp": the day file's name inside the Temp folder.
 QString dayFileName(const QString& dateText);

@@ -2,6 +2,8 @@
 
 #include "text/Numbers.h"
 
+#include <algorithm>
+
 namespace lorimet {
 
 namespace {
@@ -96,7 +98,8 @@ bool readBlock(const QStringList& lines, qsizetype a, qsizetype n, ProtocolBlock
     block.endTimeText = chars(timeLine, 8, 8).toString();
     block.dateText = chars(timeLine, 23, 10).toString();
     const auto endTime = parseTimeOfDay(block.endTimeText);
-    if (!endTime) {
+    // A line cut short before the end of its date ("Время: 09:09:0") is what a lost write leaves behind.
+    if (!endTime || block.dateText.size() < 10) {
         damageLine = i;
         return false;
     }
@@ -132,7 +135,7 @@ ProtocolFileContent parseProtocolFile(const QStringList& lines) {
     qsizetype a = 0;
     while (a < lineCount) {
         const auto count = parseInteger(lines[a]);
-        if (!count || *count < 0) {
+        if (!count) {
             content.damaged = true;
             content.damageLine = a;
             return content;
@@ -141,9 +144,10 @@ ProtocolFileContent parseProtocolFile(const QStringList& lines) {
             ++a;
             continue;
         }
-        // The count is checked against the lines still there before anything is sized by it, so a
-        // damaged count costs nothing.
-        const qsizetype n = *count;
+        // A negative count announces a block without data lines: the description follows at once. The
+        // count is checked against the lines still there before anything is sized by it, so a damaged
+        // count costs nothing.
+        const qsizetype n = std::max(*count, 0);
         if (n + 4 >= lineCount - a) {
             content.damaged = true;
             content.damageLine = a;

@@ -41,10 +41,11 @@ struct ProtocolFileContent {
     qsizetype damageLine = -1;
 };
 
-// Reads a protocol text block by block. A count line of 0 announces nothing and is passed over. Damage
-// ends the reading and keeps the complete blocks before it: a count line that is not a non-negative
-// integer, a block that needs more lines than the text still has, a number or time field that does not
-// convert, and a text of exactly one line (it cannot hold a block). An empty text is no damage. Numbers
+// Reads a protocol text block by block. A count line of 0 announces nothing and is passed over; a negative
+// one announces a block without data lines. Damage ends the reading and keeps the complete blocks before
+// it: a count line that is not an integer, a block that needs more lines than the text still has, a number
+// or time field that does not convert, a time line cut short before the end of its date, and a text of
+// exactly one line (it cannot hold a block). An empty text is no damage. Numbers
 // use the comma; leading and trailing blanks around a field are accepted.
 ProtocolFileContent parseProtocolFile(const QStringList& lines);
 

@@ -1,8 +1,7 @@
 #include "reports/TableText.h"
 
 #include "text/Cp1251.h"
-
-#include <QSaveFile>
+#include "text/SafeFile.h"
 
 namespace lorimet {
 namespace {
@@ -44,15 +43,7 @@ QByteArray csvReport(const ReportTable& table, int probeCounter) {
 }
 
 bool writeCsvReport(const QString& path, const ReportTable& table, int probeCounter) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = csvReport(table, probeCounter);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(path, csvReport(table, probeCounter));
 }
 
 } // namespace lorimet

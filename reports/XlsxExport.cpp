@@ -1,18 +1,16 @@
 #include "reports/XlsxExport.h"
 
 #include "text/Numbers.h"
+#include "text/SafeFile.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QUuid>
+#include <QTemporaryDir>
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <utility>
@@ -155,20 +153,20 @@ QString reportTitle(const QString& dateText) {
 
 bool writeXlsxReport(const QString& path, const ReportTable& table, int probeCounter, const QString& title,
                      const ColumnWidths& pixelWidths, int fontSize) {
-    // Written beside the target and renamed over it: a failed export leaves the old file as it was. The
-    // scratch file is made by the writer itself, so it gets the permissions of any new file.
-    const QFileInfo target(path);
-    if (!target.absoluteDir().exists())
+    // The library writes a file of its own, with no way to see its last writes fail on a full disk: it
+    // writes into a scratch folder of the system, and the whole workbook then takes the program's one safe
+    // way to its target.
+    const QTemporaryDir scratch;
+    if (!scratch.isValid())
         return false;
-    const QString scratch = target.absoluteDir().filePath(
-        QStringLiteral(".%1.%2").arg(target.fileName(), QUuid::createUuid().toString(QUuid::WithoutBraces)));
-    const QByteArray scratchName = QFile::encodeName(scratch);
-    if (!writeWorkbook(scratch, table, probeCounter, title, pixelWidths, fontSize) ||
-        std::rename(scratchName.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        std::remove(scratchName.constData());
+    const QString book = scratch.filePath(QStringLiteral("report.xlsx"));
+    if (!writeWorkbook(book, table, probeCounter, title, pixelWidths, fontSize))
         return false;
-    }
-    return true;
+    const FileRead written = readRegularFile(book);
+    // A workbook is a zip archive: whole, it ends in the archive's end record (no comment follows it).
+    if (!written.bytes || !written.bytes->right(22).startsWith(QByteArrayLiteral("PK\x05\x06")))
+        return false;
+    return writeFileAtomically(path, *written.bytes);
 }
 
 } // namespace lorimet

@@ -64,6 +64,12 @@ std::optional<double> parseReal(QStringView text, QChar decimalSeparator) {
     return negative ? -value : value;
 }
 
+std::optional<double> parseFileField(QStringView field) {
+    while (!field.isEmpty() && field.back() == u' ')
+        field.chop(1);
+    return parseFileReal(field);
+}
+
 std::optional<std::int32_t> parseInteger(QStringView text) {
     qsizetype i = 0;
     const qsizetype n = text.size();

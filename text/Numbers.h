@@ -23,6 +23,10 @@ inline std::optional<double> parseFileReal(QStringView text) {
     return parseReal(text, u',');
 }
 
+// A number cut from a line of a file by its positions: blanks may come along on either side ("012,35 " of
+// "БПК*=012,35 ", "20,5 " of "t=020,5 °C"), and the conversion accepts them.
+std::optional<double> parseFileField(QStringView field);
+
 // Strict 32-bit integer conversion: leading blanks, then decimal digits with an optional sign, or "$"
 // followed by hexadecimal digits (the colour lines of the configuration).
 std::optional<std::int32_t> parseInteger(QStringView text);

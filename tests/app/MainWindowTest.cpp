@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -560,6 +561,25 @@ TEST_F(DialogTest, OkWithAnEmptiedNumberFieldShowsTheBoxAndEntersTheField) {
         EXPECT_EQ(c.dialog->result(), QDialog::Accepted);
         EXPECT_EQ(c.dialog == gso ? engine->results().referenceDilution : engine->results().dilution, 2);
     }
+}
+
+TEST_F(WindowTest, TheDayFileWarningHasALineOfItsOwnUntilCleared) {
+    auto* warning = find<QLabel>("DayFileWarning");
+    auto* status = find<QLabel>("InfoPanelText");
+    ASSERT_TRUE(warning && status);
+    EXPECT_FALSE(warning->isVisible());
+    const QRect statusBefore = status->geometry();
+    window->setDayFileWarning(texts::kDayFileNotSaved);
+    QApplication::processEvents();
+    EXPECT_TRUE(warning->isVisible());
+    EXPECT_EQ(warning->text(), texts::kDayFileNotSaved);
+    // Whole, on one line across the window, right over the status bar, which keeps its own room.
+    EXPECT_GE(warning->contentsRect().width(), warning->fontMetrics().horizontalAdvance(warning->text()));
+    EXPECT_EQ(warning->mapTo(window.get(), QPoint(0, warning->height())).y(), window->statusBar()->y());
+    EXPECT_EQ(status->geometry(), statusBefore);
+
+    window->setDayFileWarning(QString());
+    EXPECT_FALSE(warning->isVisible());
 }
 
 TEST_F(WindowTest, CancelOnAStartPromptLeavesNoOperation) {

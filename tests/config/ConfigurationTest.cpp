@@ -1,6 +1,8 @@
 #include "config/Configuration.h"
 #include "text/Cp1251.h"
 
+#include "fakes/SmallDisk.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -115,6 +117,29 @@ TEST_F(ConfigFile, RoundTripKeepsTheLinesAsRead) {
     }
 }
 
+TEST(ConfigOnAFullDisk, TheSavedFileStaysAsItWas) {
+    lorimet::testing::SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why();
+    Configuration config;
+    ASSERT_EQ(config.load(disk.path()), Load::Defaulted);
+    config.writeSwitch(Configuration::ScreenLine, true);
+    const QString path = disk.filePath(Configuration::kFileName);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    disk.fill();
+    EXPECT_FALSE(config.save(disk.path()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    file.close();
+    // The next start still finds the old settings, not a damaged file.
+    Configuration again;
+    EXPECT_EQ(again.load(disk.path()), Load::Loaded);
+}
+
 TEST_F(ConfigFile, AcceptsLfAndCrLineEnds) {
     for (const char* eol : {"\n", "\r"}) {
         write(fileBytes(with(2, QStringLiteral("Параметр фильтра           B:7")), eol));
@@ -145,8 +170,7 @@ TEST_F(ConfigFile, DamagedFilesAreLeftUntouched) {
         {"empty port", with(0, port)},
         {"blank port", with(0, port + QStringLiteral("   "))},
         {"COM alone", with(0, port + QStringLiteral("COM"))},
-        {"COM0", with(0, port + QStringLiteral("COM0"))},
-        {"COMx", with(0, port + QStringLiteral("COM1x"))},
+        {"COM and no digit", with(0, port + QStringLiteral("COMx"))},
     };
     for (const Case& c : cases) {
         const QByteArray bytes = fileBytes(c.lines);
@@ -195,7 +219,10 @@ TEST_F(ConfigFile, PortIsTheWholeValue) {
         QString value, port;
         int number;
     };
+    // The digits after "COM" are read in full and whatever follows them is ignored; a number that names no
+    // port is left for the opening of the port to refuse.
     for (const Case& c : {Case{"COM12", "COM12", 12}, Case{"COM3  ", "COM3", 3}, Case{"COM9", "COM9", 9},
+                          Case{"COM0", "COM0", 0}, Case{"COM1x", "COM1", 1}, Case{"COM12 (USB)", "COM12", 12},
                           Case{"/dev/ttyUSB0", "/dev/ttyUSB0", 0}, Case{"ttyS1", "ttyS1", 0}}) {
         const Configuration config = loaded(with(0, label + c.value));
         EXPECT_EQ(config.settings().port, c.port);

@@ -8,6 +8,7 @@
 #include "config/Configuration.h"
 #include "engine/Engine.h"
 #include "fakes/Fakes.h"
+#include "fakes/SmallDisk.h"
 #include "reports/DayProtocol.h"
 #include "reports/TableText.h"
 
@@ -222,4 +223,36 @@ TEST_F(PanelTest, ACancelledPdfNamePrintsNothing) {
     trigger("PrintPanel");
     EXPECT_EQ(requests.size(), 1u);
     EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(PanelTest, OnAFullDiskNoSaveReplacesAFile) {
+    SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why();
+    const QStringList names = {"Отчёт.xlsx", "table.pdf", "chart.pdf", "chart.bmp"};
+    for (const QString& name : names)
+        ASSERT_TRUE(writeFile(disk.filePath(name), "the file as it was"));
+    disk.fill();
+
+    window->ResTableClick();
+    answer = disk.filePath(QStringLiteral("Отчёт.xlsx"));
+    trigger("SaveChart");
+    scriptPrintDialog();
+    answer = disk.filePath(QStringLiteral("table.pdf"));
+    trigger("Print");
+    window->ResTableClick(); // the chart
+    answer = disk.filePath(QStringLiteral("chart.pdf"));
+    trigger("Print");
+    answer = disk.filePath(QStringLiteral("chart.bmp"));
+    trigger("SaveChart");
+
+    QStringList expected;
+    for (const QString& name : names)
+        expected << QStringLiteral("Невозможно записать файл ") + name + QStringLiteral(" !");
+    EXPECT_EQ(errors, expected);
+    for (const QString& name : names) {
+        QFile file(disk.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray("the file as it was")) << name.toStdString();
+    }
 }

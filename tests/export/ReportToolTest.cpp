@@ -4,12 +4,16 @@
 #include "reports/ReportTable.h"
 #include "reports/TableText.h"
 
+#include "fakes/SmallDisk.h"
+
 #include <QDate>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace lorimet;
 using namespace lorimet::exporttest;
@@ -112,7 +116,10 @@ TEST_F(ReportTool, DamagedOrUnreadableFilesAreRefused) {
     ASSERT_TRUE(writeProtocol(path("cut.txt"), cut));
     ASSERT_TRUE(writeProtocol(path("one.txt"), {QStringLiteral("1")}));
     ASSERT_TRUE(writeProtocol(path("word.txt"), {QStringLiteral("два")}));
-    for (const char* name : {"cut.txt", "one.txt", "word.txt", "missing.txt"}) {
+    QStringList cutTime = protocolText(2);
+    cutTime.last() = QStringLiteral("Время: 09:09:0"); // the last write was lost part-way
+    ASSERT_TRUE(writeProtocol(path("cut-time.txt"), cutTime));
+    for (const char* name : {"cut.txt", "one.txt", "word.txt", "missing.txt", "cut-time.txt"}) {
         SCOPED_TRACE(name);
         const ProcessResult r = run({path(name), QStringLiteral("--csv"), path("r.csv")});
         EXPECT_EQ(r.exitCode, 2);
@@ -138,4 +145,53 @@ TEST_F(ReportTool, WrongArgumentsAndUnwritableOutputs) {
     const ProcessResult r = run({path("p.txt"), QStringLiteral("--xlsx"), path("no/such/r.xlsx")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("Невозможно записать файл r.xlsx !")));
+}
+
+TEST_F(ReportTool, WhatIsNoRegularFileIsRefusedAtOnce) {
+    // A FIFO would hold the tool for ever, /dev/zero would fill the memory.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.txt")).constData(), 0600), 0);
+    for (const QString& input : {path("fifo.txt"), QStringLiteral("/dev/zero"), dir.path()}) {
+        QProcess process;
+        process.start(QStringLiteral(LORIMET_REPORT_TOOL), {input});
+        ASSERT_TRUE(process.waitForStarted(30000));
+        const bool finished = process.waitForFinished(20000);
+        if (!finished)
+            process.kill();
+        ASSERT_TRUE(finished) << input.toStdString();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << input.toStdString();
+        EXPECT_EQ(process.exitCode(), 2) << input.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError())
+                        .contains(QStringLiteral("Файл не содержит данных или повреждён !")));
+    }
+}
+
+TEST_F(ReportTool, OnAFullDiskTheOutputsStayAsTheyWere) {
+    lorimet::testing::SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why();
+    ASSERT_TRUE(writeProtocol(path("p.txt"), protocolText(3)));
+    for (const char* kind : {"csv", "xlsx", "pdf"}) {
+        const QString out = disk.filePath(QStringLiteral("r.") + QString::fromLatin1(kind));
+        ASSERT_TRUE(writeFile(out, "the file as it was"));
+    }
+    disk.fill();
+    for (const char* kind : {"csv", "xlsx", "pdf"}) {
+        SCOPED_TRACE(kind);
+        const QString name = QStringLiteral("r.") + QString::fromLatin1(kind);
+        const ProcessResult r =
+            run({path("p.txt"), QStringLiteral("--") + QString::fromLatin1(kind), disk.filePath(name)});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("Невозможно записать файл ") + name +
+                                                      QStringLiteral(" !")));
+        QFile file(disk.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray("the file as it was"));
+    }
+    // With room the same outputs are written whole.
+    disk.empty();
+    const ProcessResult r =
+        run({path("p.txt"), QStringLiteral("--csv"), disk.filePath(QStringLiteral("r.csv")),
+             QStringLiteral("--pdf"), disk.filePath(QStringLiteral("r.pdf"))});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(pdfPages(disk.filePath(QStringLiteral("r.pdf"))).size(), 1);
 }

@@ -1,10 +1,14 @@
 #include "reports/DayProtocol.h"
 #include "reports/ProtocolText.h"
 
+#include "text/SafeFile.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace lorimet;
 
@@ -112,6 +116,27 @@ TEST(RebuildTable, DamageKeepsWhatWasRead) {
     }
 }
 
+TEST(RebuildTable, NumberFieldsMayCarryBlanks) {
+    // Values written without their leading zeros (a file edited by hand) bring blanks into the fields at
+    // their fixed positions; the conversion takes blanks on either side.
+    const QStringList lines = {"Проба",
+                               "БПК*=12,35  БПК=7,50  ",
+                               "t=20,5  °C T=01:00",
+                               timeDateLine("10:00:00", "06.12.26 г"),
+                               "Вторая",
+                               "БПК*= 1,00 ",
+                               "t=  9,5 °C T=02:00",
+                               timeDateLine("11:00:00", "06.12.26 г")};
+    ReportTable table;
+    const RebuildResult result = rebuildTable(lines, table);
+    EXPECT_TRUE(result.complete);
+    EXPECT_EQ(result.probeCounter, 2);
+    EXPECT_EQ(rowOf(table, 1), (std::vector<QString>{"1", "Проба", "12,4", "7,5", "", "20,5", "01:00",
+                                                     "10:00:00", "06.12.26 г"}));
+    EXPECT_EQ(rowOf(table, 2),
+              (std::vector<QString>{"2", "Вторая", "1,0", "", "", "9,5", "02:00", "11:00:00", "06.12.26 г"}));
+}
+
 TEST(RebuildTable, ResultLineAtTheTopHasNoDescription) {
     ReportTable table;
     const RebuildResult result = rebuildTable({"БПК*=001,00 ", "t=020,0 °C T=01:00"}, table);
@@ -167,4 +192,52 @@ TEST(ProtocolFile, WriteAndReadBack) {
     ASSERT_TRUE(writeProtocolFile(path, day));
     EXPECT_EQ(readProtocolFile(path), day);
     EXPECT_FALSE(writeProtocolFile(dir.filePath("no/such/folder/x.txt"), lines));
+}
+
+TEST(ProtocolFile, BytesLeftOverAreReported) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("day.tmp");
+    struct Case {
+        QByteArray bytes;
+        bool left;
+    };
+    for (const Case& c : {Case{"a\r\nb\r\n", false}, Case{QByteArray("a\r\n\0", 4), true},
+                          Case{QByteArray("a\r\nb\0c\r\n", 8), true}, Case{"", false}}) {
+        writeBytes(path, c.bytes);
+        bool left = !c.left;
+        ASSERT_TRUE(readProtocolFile(path, &left).has_value());
+        EXPECT_EQ(left, c.left) << c.bytes.toHex().toStdString();
+    }
+    bool left = true;
+    EXPECT_FALSE(readProtocolFile(dir.filePath("missing.tmp"), &left).has_value());
+    EXPECT_FALSE(left);
+}
+
+TEST(ProtocolFile, WhatIsNoRegularFileIsNotRead) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A FIFO without a writer would hold a reader for ever, a device never ends: both are refused at once,
+    // and neither counts as a file with bytes of ours in it.
+    const QString fifo = dir.filePath("Протокол.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero"), QStringLiteral("/dev/null"), dir.path()}) {
+        bool left = true;
+        EXPECT_FALSE(readProtocolFile(path, &left).has_value()) << path.toStdString();
+        EXPECT_FALSE(left) << path.toStdString();
+    }
+}
+
+TEST(ProtocolFile, FilesAboveTheLimitAreNotRead) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("big.txt");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(kMaxReadBytes + 1)); // sparse: no disk space taken
+    file.close();
+    bool left = false;
+    EXPECT_FALSE(readProtocolFile(path, &left).has_value());
+    EXPECT_TRUE(left); // there is a file, and it was not read
+    EXPECT_TRUE(readRegularFile(path, kMaxReadBytes + 1).bytes.has_value());
 }

@@ -117,7 +117,6 @@ TEST(ProtocolFileParse, DamageKeepsTheCompleteBlocksBefore) {
     const std::vector<Case> cases = {
         {"count not an integer", with(0, "два"), 0, 0},
         {"count with a trailing blank", with(0, "2 "), 0, 0},
-        {"negative count", with(7, "-1"), 1, 7},
         {"one line", {"1"}, 0, 0},
         {"one zero line", {"0"}, 0, 0},
         {"cut short in the data", good.mid(0, 8), 1, 7},
@@ -135,6 +134,9 @@ TEST(ProtocolFileParse, DamageKeepsTheCompleteBlocksBefore) {
         {"bad temperature", with(11, "t=ab,0 °C T=03:05"), 1, 11},
         {"bad time", with(12, "Время: 25:10:00 Дата: 05.12.26 г"), 1, 12},
         {"short time line", with(12, "Время:"), 1, 12},
+        {"time line cut in the time", with(12, "Время: 15:10:0"), 1, 12},
+        {"time line cut in the date", with(12, "Время: 15:10:00 Дата: 05.12.26"), 1, 12},
+        {"negative count, too few lines", good.mid(0, 7) + QStringList{"-1", "Река", "БПК*=001,00 "}, 1, 7},
     };
     for (const Case& c : cases) {
         const ProtocolFileContent content = parseProtocolFile(c.lines);
@@ -144,6 +146,23 @@ TEST(ProtocolFileParse, DamageKeepsTheCompleteBlocksBefore) {
         if (!content.blocks.empty()) {
             EXPECT_EQ(content.blocks[0].description, u"Проба 1") << c.name;
         }
+    }
+}
+
+TEST(ProtocolFileParse, NegativeCountIsABlockWithoutDataLines) {
+    QStringList lines = twoBlocks();
+    lines.erase(lines.begin() + 8); // the second block's only data line
+    for (const char* count : {"-1", "-25", " -3"}) {
+        lines[7] = QString::fromLatin1(count);
+        const ProtocolFileContent content = parseProtocolFile(lines);
+        EXPECT_FALSE(content.damaged) << count;
+        ASSERT_EQ(content.blocks.size(), 2u) << count;
+        const ProtocolBlock& second = content.blocks[1];
+        EXPECT_TRUE(second.signals.isEmpty()) << count;
+        EXPECT_EQ(second.description, u"Река") << count;
+        EXPECT_DOUBLE_EQ(second.rateResult, 12.35) << count;
+        EXPECT_EQ(second.dateText, u"05.12.26 г") << count;
+        EXPECT_EQ(second.lastLine, 11) << count;
     }
 }
 

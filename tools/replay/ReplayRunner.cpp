@@ -57,6 +57,7 @@ class ReplayDisplay : public Display {
     void linkOpened() override { t_.record("link", QStringLiteral("open")); }
     void linkClosed() override { t_.record("link", QStringLiteral("closed")); }
     void lineDropped(const QString& reason) override { t_.record("error", reason); }
+    void setDayFileWarning(const QString& text) override { t_.record("warning", text); }
 
   private:
     Transcript& t_;

@@ -3,6 +3,7 @@
 // Prints the table as the program copies it to the clipboard, and writes the spreadsheet, the CSV file and
 // the table's print-out (A4, PDF) when asked. Exit status: 0 done, 1 wrong arguments or an output that
 // could not be written, 2 a protocol file that is unreadable or damaged.
+#include "app/PdfOutput.h"
 #include "app/TablePrinter.h"
 #include "config/Configuration.h"
 #include "reports/DayProtocol.h"
@@ -124,9 +125,10 @@ int main(int argc, char** argv) {
         status = 1;
     }
     if (!pdfPath.isEmpty()) {
+        const PdfOutput pdf(pdfPath);
         QPrinter printer(QPrinter::HighResolution);
-        setUpPdfPrinter(printer, pdfPath);
-        if (!printTable(printer, table, probeCounter, title, widths) || !QFileInfo(pdfPath).isFile()) {
+        setUpPdfPrinter(printer, pdf.scratchPath());
+        if (!printTable(printer, table, probeCounter, title, widths) || !pdf.commit()) {
             writeOut(stderr, cannotWrite(pdfPath));
             status = 1;
         }
