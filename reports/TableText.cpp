@@ -5,7 +5,6 @@
 #include <QSaveFile>
 
 namespace lorimet {
-namespace {
 
 QString csvField(const QString& text) {
     if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
@@ -14,8 +13,6 @@ QString csvField(const QString& text) {
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
 }
-
-} // namespace
 
 QString clipboardText(const ReportTable& table, int probeCounter) {
     QString text;
