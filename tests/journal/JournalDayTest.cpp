@@ -143,6 +143,24 @@ TEST_F(JournalDay, LeavesFourRecordsAndChangesNothingElse) {
     EXPECT_EQ(withLines->lines[1].elapsedMs, 1000);
 }
 
+TEST_F(JournalDay, ADamagedJournalIsKeptAsideAndTheDayGoesOn) {
+    QDir().mkpath(data());
+    QFile damaged(data() + QStringLiteral("/lorimet.db"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(8192, '\x11'));
+    damaged.close();
+    const DayRun with = replayDay(data(), true);
+    const DayRun without = replayDay(dir.filePath(QStringLiteral("plain")), false);
+    EXPECT_EQ(with.transcript, without.transcript);
+    EXPECT_EQ(with.dayFile, without.dayFile);
+    ASSERT_EQ(with.messages.size(), 1);
+    EXPECT_TRUE(with.messages[0].contains(QStringLiteral("kept as"))) << with.messages[0].toStdString();
+    const QStringList aside = QDir(data()).entryList({QStringLiteral("lorimet.db.damaged-*")}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readAll(data() + u'/' + aside[0]), QByteArray(8192, '\x11'));
+    EXPECT_EQ(records().size(), 4u);
+}
+
 TEST_F(JournalDay, VerifyExitsThreeAndNamesTheRecordChangedWithSql) {
     replayDay(data(), true);
     const QStringList journal = {QStringLiteral("--data-dir"), data()};
