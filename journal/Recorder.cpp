@@ -134,8 +134,11 @@ void Recorder::waitIdle() {
 void Recorder::work() {
     QString error, notice;
     std::unique_ptr<Store> store = Store::openSqlite(options_.path, error, &notice);
-    if (!notice.isEmpty())
+    if (!notice.isEmpty()) {
         report_(notice);
+        if (!options_.dataFolder.isEmpty())
+            clearChainAnchor(options_.dataFolder);
+    }
     if (!store)
         report_(error + QStringLiteral("; runs are not recorded in the journal"));
     std::unique_lock lock(mutex_);
@@ -154,6 +157,10 @@ void Recorder::work() {
             if (store->append(record, error) == AppendResult::Failed)
                 report_(QStringLiteral("the %1 record could not be written to the journal %2: %3")
                             .arg(record.text(u"kind"), options_.path, error));
+            else if (!options_.dataFolder.isEmpty())
+                writeChainAnchor(options_.dataFolder,
+                                 {options_.path, record.text(u"station"), record.value(u"seq").toLongLong(),
+                                  record.text(u"hash")});
         }
         lock.lock();
     }
@@ -181,6 +188,7 @@ std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString
             parsed = given;
     }
     o.path = parsed->path;
+    o.dataFolder = dataFolder;
     return std::make_unique<Recorder>(std::move(o), report);
 }
 

@@ -16,7 +16,8 @@
 namespace lorimet::journal {
 
 struct RecorderOptions {
-    QString path; // the SQLite journal
+    QString path;       // the SQLite journal
+    QString dataFolder; // where the chain's anchor is kept; empty: none
     Station station;
     QString source = QStringLiteral("live");
     QString operatorName; // the system account

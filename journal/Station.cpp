@@ -25,4 +25,31 @@ Station loadStation(const QString& dataFolder) {
     return s;
 }
 
+std::optional<ChainAnchor> readChainAnchor(const QString& dataFolder, const QString& journal) {
+    QSettings ini(QDir(dataFolder).filePath(QStringLiteral("lorimet.ini")), QSettings::IniFormat);
+    ChainAnchor a;
+    a.journal = ini.value(QStringLiteral("chain/journal")).toString();
+    a.station = ini.value(QStringLiteral("chain/station")).toString();
+    a.seq = ini.value(QStringLiteral("chain/seq")).toLongLong();
+    a.hash = ini.value(QStringLiteral("chain/hash")).toString();
+    if (a.journal != journal || a.station.isEmpty() || a.seq < 1)
+        return std::nullopt;
+    return a;
+}
+
+void writeChainAnchor(const QString& dataFolder, const ChainAnchor& anchor) {
+    QSettings ini(QDir(dataFolder).filePath(QStringLiteral("lorimet.ini")), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("chain/journal"), anchor.journal);
+    ini.setValue(QStringLiteral("chain/station"), anchor.station);
+    ini.setValue(QStringLiteral("chain/seq"), anchor.seq);
+    ini.setValue(QStringLiteral("chain/hash"), anchor.hash);
+    ini.sync();
+}
+
+void clearChainAnchor(const QString& dataFolder) {
+    QSettings ini(QDir(dataFolder).filePath(QStringLiteral("lorimet.ini")), QSettings::IniFormat);
+    ini.remove(QStringLiteral("chain"));
+    ini.sync();
+}
+
 } // namespace lorimet::journal

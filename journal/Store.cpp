@@ -423,7 +423,7 @@ std::optional<Record> Store::find(const QString& id, bool withLines, QString& er
     return r;
 }
 
-std::optional<VerifyReport> Store::verify(QString& error) {
+std::optional<VerifyReport> Store::verify(QString& error, const std::optional<ChainAnchor>& anchor) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
     q.setForwardOnly(true);
@@ -437,9 +437,19 @@ std::optional<VerifyReport> Store::verify(QString& error) {
     qint64 expectedSeq = 1;
     QString prevHash, prevPrevHash;
     VerifyFinding previous; // the record before, should it turn out to be the one inserted
+    qint64 anchorStationLast = 0;
+    QString anchorStationName, anchoredHash, anchoredId;
     while (q.next()) {
         Record r = readRecord(q);
         ++report.records;
+        if (anchor && r.text(u"station") == anchor->station) {
+            anchorStationLast = r.value(u"seq").toLongLong();
+            anchorStationName = r.text(u"station_name");
+            if (anchorStationLast == anchor->seq) {
+                anchoredHash = r.text(u"hash");
+                anchoredId = r.text(u"id");
+            }
+        }
         if (r.text(u"station") != station) {
             station = r.text(u"station");
             ++report.stations;
@@ -486,6 +496,22 @@ std::optional<VerifyReport> Store::verify(QString& error) {
         expectedSeq = r.value(u"seq").toLongLong() + 1;
         prevPrevHash = prevHash;
         prevHash = storedHash;
+    }
+    if (anchor && !report.finding) {
+        VerifyFinding f;
+        f.station = anchor->station;
+        f.stationName = anchorStationName;
+        if (anchorStationLast < anchor->seq) {
+            // The chain ends before the last record the station wrote: records were removed from its end.
+            f.seq = anchorStationLast + 1;
+            f.what = QStringLiteral("missing");
+            report.finding = f;
+        } else if (anchoredHash != anchor->hash) {
+            f.seq = anchor->seq;
+            f.recordId = anchoredId;
+            f.what = QStringLiteral("changed");
+            report.finding = f;
+        }
     }
     return report;
 }

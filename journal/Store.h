@@ -1,6 +1,7 @@
 #pragma once
 
 #include "journal/Record.h"
+#include "journal/Station.h"
 
 #include <QString>
 
@@ -62,8 +63,10 @@ class Store {
 
     std::vector<Record> list(const ListFilter& filter, QString& error);
     std::optional<Record> find(const QString& id, bool withLines, QString& error);
-    // Every station's chain, record by record, with the digest of its lines.
-    std::optional<VerifyReport> verify(QString& error);
+    // Every station's chain, record by record, with the digest of its lines; with an anchor, its station's
+    // chain must reach the anchored record unchanged.
+    std::optional<VerifyReport> verify(QString& error,
+                                       const std::optional<ChainAnchor>& anchor = std::nullopt);
 
     struct Counts {
         qint64 records = 0;

@@ -144,7 +144,10 @@ TEST_F(JournalDay, LeavesFourRecordsAndChangesNothingElse) {
 }
 
 TEST_F(JournalDay, ADamagedJournalIsKeptAsideAndTheDayGoesOn) {
+    // The station's anchor names the last of nine records in the journal now damaged: it goes with it.
     QDir().mkpath(data());
+    const QString journal = data() + QStringLiteral("/lorimet.db");
+    writeChainAnchor(data(), {journal, loadStation(data()).id, 9, QString(64, u'9')});
     QFile damaged(data() + QStringLiteral("/lorimet.db"));
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
     damaged.write(QByteArray(8192, '\x11'));
@@ -159,6 +162,25 @@ TEST_F(JournalDay, ADamagedJournalIsKeptAsideAndTheDayGoesOn) {
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(readAll(data() + u'/' + aside[0]), QByteArray(8192, '\x11'));
     EXPECT_EQ(records().size(), 4u);
+    const Tool verified = tool({QStringLiteral("--data-dir"), data(), QStringLiteral("verify")});
+    EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
+}
+
+// A journal begun anew has no records to reach the old anchor with.
+TEST_F(JournalDay, InitOverADamagedJournalBeginsANewChain) {
+    QDir().mkpath(data());
+    const QString journal = data() + QStringLiteral("/lorimet.db");
+    writeChainAnchor(data(), {journal, loadStation(data()).id, 9, QString(64, u'9')});
+    QFile damaged(journal);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not a journal");
+    damaged.close();
+    const QStringList folder = {QStringLiteral("--data-dir"), data()};
+    const Tool init = tool(folder + QStringList{QStringLiteral("init")});
+    EXPECT_EQ(init.exitCode, 0);
+    EXPECT_TRUE(init.err.contains(QStringLiteral("kept as"))) << init.err.toStdString();
+    const Tool verified = tool(folder + QStringList{QStringLiteral("verify")});
+    EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
 }
 
 TEST_F(JournalDay, VerifyExitsThreeAndNamesTheRecordChangedWithSql) {
@@ -182,6 +204,26 @@ TEST_F(JournalDay, VerifyExitsThreeAndNamesTheRecordChangedWithSql) {
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_TRUE(broken.err.contains(id + QStringLiteral(": changed"))) << broken.err.toStdString();
     EXPECT_TRUE(broken.err.contains(QStringLiteral("record 4"))) << broken.err.toStdString();
+}
+
+// The chain alone cannot tell a chain cut short from a short one; the station's anchor in lorimet.ini can.
+TEST_F(JournalDay, VerifyFindsTheLastRecordRemovedWithSql) {
+    replayDay(data(), true);
+    const QString id = records()[3].text(u"id");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("behind"));
+        db.setDatabaseName(data() + QStringLiteral("/lorimet.db"));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("DROP TRIGGER records_no_delete")));
+        ASSERT_TRUE(q.exec(QStringLiteral("DROP TRIGGER record_lines_no_delete")));
+        ASSERT_TRUE(q.exec(QStringLiteral("DELETE FROM record_lines WHERE record_id = '%1'").arg(id)));
+        ASSERT_TRUE(q.exec(QStringLiteral("DELETE FROM records WHERE id = '%1'").arg(id)));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("behind"));
+    const Tool t = tool({QStringLiteral("--data-dir"), data(), QStringLiteral("verify")});
+    EXPECT_EQ(t.exitCode, 3);
+    EXPECT_TRUE(t.err.contains(QStringLiteral("record 4: missing"))) << t.err.toStdString();
 }
 
 TEST_F(JournalDay, ImportingTheDayFileTwiceGivesItsAnalysesOnce) {

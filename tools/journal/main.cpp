@@ -267,9 +267,9 @@ int exportCsv(Store& store, const Options& o) {
     return 0;
 }
 
-int verify(Store& store) {
+int verify(Store& store, const Arguments& a) {
     QString error;
-    const auto report = store.verify(error);
+    const auto report = store.verify(error, readChainAnchor(a.dataFolder, store.path()));
     if (!report)
         return failure(error);
     if (report->finding) {
@@ -311,6 +311,7 @@ int import(Store& store, const Arguments& a, const Options& o) {
             continue;
         }
         int added = 0, known = 0;
+        std::optional<ChainAnchor> anchor; // written once a file, not once a record
         for (Record r : file->records) {
             r.set(u"id", QUuid::createUuid().toString(QUuid::WithoutBraces));
             r.set(u"station", station.id);
@@ -321,14 +322,19 @@ int import(Store& store, const Arguments& a, const Options& o) {
             switch (store.append(r, error)) {
             case AppendResult::Added:
                 ++added;
+                anchor = {store.path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")};
                 break;
             case AppendResult::AlreadyThere:
                 ++known;
                 break;
             case AppendResult::Failed:
+                if (anchor)
+                    writeChainAnchor(a.dataFolder, *anchor);
                 return failure(QStringLiteral("cannot write to the journal: ") + error);
             }
         }
+        if (anchor)
+            writeChainAnchor(a.dataFolder, *anchor);
         out() << path << ": " << added << " added, " << known << " already in the journal";
         if (file->damaged)
             out() << ", damaged at line " << file->damageLine + 1 << " (the blocks before it were read)";
@@ -387,8 +393,10 @@ int main(int argc, char** argv) {
         QDir().mkpath(QFileInfo(*path).absolutePath());
         QString notice;
         store = Store::openSqlite(*path, error, &notice);
-        if (!notice.isEmpty())
+        if (!notice.isEmpty()) {
             err() << "lorimet-journal: " << notice << "\n";
+            clearChainAnchor(a.dataFolder);
+        }
     } else {
         store = Store::openExisting(*path, error);
     }
@@ -408,6 +416,6 @@ int main(int argc, char** argv) {
     if (a.command == u"import")
         return import(*store, a, *options);
     if (a.command == u"verify")
-        return verify(*store);
+        return verify(*store, a);
     return status(*store);
 }
