@@ -272,15 +272,43 @@ bool Store::prepareSchema(QString& error, bool& foreign, bool create) {
 }
 
 AppendResult Store::append(Record& record, QString& error) {
+    std::vector<Record*> one{&record};
+    return appendAll(one, error);
+}
+
+AppendResult Store::appendAll(const std::vector<Record*>& records, QString& error) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         error = sqlError(q);
         return AppendResult::Failed;
     }
+    bool added = false;
+    for (Record* record : records) {
+        const AppendResult r = insert(*record, error);
+        if (r == AppendResult::Failed) {
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            return r;
+        }
+        added = added || r == AppendResult::Added;
+    }
+    if (!added) {
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return AppendResult::AlreadyThere;
+    }
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        error = sqlError(q);
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return AppendResult::Failed;
+    }
+    return AppendResult::Added;
+}
+
+AppendResult Store::insert(Record& record, QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
     auto fail = [&](const QSqlQuery& failed) {
         error = sqlError(failed);
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         return AppendResult::Failed;
     };
     const QVariant importKey = record.value(u"import_key");
@@ -290,8 +318,7 @@ AppendResult Store::append(Record& record, QString& error) {
         if (!q.exec())
             return fail(q);
         if (q.next()) {
-            q.finish();
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            record.set(u"seq", QVariant()); // not numbered: it is not stored
             return AppendResult::AlreadyThere;
         }
     }
@@ -356,8 +383,6 @@ AppendResult Store::append(Record& record, QString& error) {
         if (!lines.exec())
             return fail(lines);
     }
-    if (!q.exec(QStringLiteral("COMMIT")))
-        return fail(q);
     return AppendResult::Added;
 }
 

@@ -60,6 +60,9 @@ class Store {
     // calibration whose coefficients it used, and stores it with its lines in one transaction. A record
     // whose import_key is stored already is not added again.
     AppendResult append(Record& record, QString& error);
+    // Several records in one transaction (a file's blocks): all stored, or none. Added when at least one was
+    // added (those already there have no seq), AlreadyThere when none was.
+    AppendResult appendAll(const std::vector<Record*>& records, QString& error);
 
     std::vector<Record> list(const ListFilter& filter, QString& error);
     std::optional<Record> find(const QString& id, bool withLines, QString& error);
@@ -80,6 +83,7 @@ class Store {
         : path_(std::move(path)), connection_(std::move(connection)) {}
     static std::unique_ptr<Store> open(const QString& path, bool recover, QString& error, QString* notice);
     bool prepareSchema(QString& error, bool& foreign, bool create);
+    AppendResult insert(Record& record, QString& error); // inside a transaction
 
     QString path_;
     QString connection_;

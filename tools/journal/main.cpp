@@ -310,28 +310,29 @@ int import(Store& store, const Arguments& a, const Options& o) {
             result = failure(QStringLiteral("cannot read ") + path);
             continue;
         }
-        int added = 0, known = 0;
-        std::optional<ChainAnchor> anchor; // written once a file, not once a record
-        for (Record r : file->records) {
+        std::vector<Record> records = file->records;
+        std::vector<Record*> batch;
+        for (Record& r : records) {
             r.set(u"id", QUuid::createUuid().toString(QUuid::WithoutBraces));
             r.set(u"station", station.id);
             r.set(u"station_name", station.name);
             r.set(u"operator", systemAccount());
             r.set(u"app_version", QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
-            QString error;
-            switch (store.append(r, error)) {
-            case AppendResult::Added:
-                ++added;
-                anchor = {store.path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")};
-                break;
-            case AppendResult::AlreadyThere:
+            batch.push_back(&r);
+        }
+        // A file's blocks in one transaction: the whole file or none of it, and one wait for the disk.
+        QString error;
+        if (!batch.empty() && store.appendAll(batch, error) == AppendResult::Failed)
+            return failure(QStringLiteral("cannot write to the journal: ") + error);
+        int added = 0, known = 0;
+        std::optional<ChainAnchor> anchor;
+        for (const Record& r : records) {
+            if (r.value(u"seq").isNull()) {
                 ++known;
-                break;
-            case AppendResult::Failed:
-                if (anchor)
-                    writeChainAnchor(a.dataFolder, *anchor);
-                return failure(QStringLiteral("cannot write to the journal: ") + error);
+                continue;
             }
+            ++added;
+            anchor = {store.path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")};
         }
         if (anchor)
             writeChainAnchor(a.dataFolder, *anchor);
