@@ -2,6 +2,7 @@
 
 #include <QAtomicInteger>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -141,6 +142,7 @@ bool readLines(QSqlDatabase& db, const QString& id, std::vector<RecordLine>& lin
 } // namespace
 
 std::unique_ptr<Store> Store::openSqlite(const QString& path, QString& error, QString* notice) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     return open(path, true, error, notice);
 }
 

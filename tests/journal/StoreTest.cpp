@@ -280,6 +280,15 @@ TEST_F(Stores, AFileThatIsNoJournalIsKeptAsideAndANewOneBegun) {
     }
 }
 
+TEST_F(Stores, AJournalInAFolderNotYetMadeIsMade) {
+    QString error;
+    const QString deeper = dir.filePath(QStringLiteral("lab/journals/station.db"));
+    auto store = Store::openSqlite(deeper, error);
+    ASSERT_TRUE(store) << error.toStdString();
+    fill(*store);
+    EXPECT_TRUE(QFile::exists(deeper));
+}
+
 TEST_F(Stores, AJournalOfANewerSchemaIsLeftAlone) {
     { auto store = open(); }
     tamper(path(), {QStringLiteral("INSERT INTO schema_version VALUES (99, 'later')")});
