@@ -8,6 +8,10 @@
 #include <pwd.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#endif
 
 namespace lorimet::journal {
 
@@ -132,6 +136,10 @@ void Recorder::waitIdle() {
 }
 
 void Recorder::work() {
+#ifdef Q_OS_LINUX
+    // Below the window's thread: a record waits a moment rather than the window.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
     QString error, notice;
     std::unique_ptr<Store> store = Store::openSqlite(options_.path, error, &notice);
     if (!notice.isEmpty()) {
