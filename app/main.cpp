@@ -1,9 +1,11 @@
-// lorimet [--demo] [--data-dir DIR]: the analyser's front end.
+// lorimet [--demo] [--data-dir DIR] [--journal URL]: the analyser's front end.
 #include "app/Application.h"
 #include "app/Pictures.h"
 #include "app/SplashWindow.h"
 #include "config/Configuration.h"
 #include "config/DataFolder.h"
+#include "engine/Engine.h"
+#include "journal/Recorder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,7 +76,15 @@ int main(int argc, char** argv) {
             splash->advance(step);
     };
 
+    // The journal outlives the program's objects: closing them may still end a run.
+    const qsizetype journalAt = args.indexOf(QStringLiteral("--journal"));
+    const auto recorder =
+        journal::startRecorder(options.dataFolder, journalAt >= 0 ? args.value(journalAt + 1) : QString(),
+                               QStringLiteral("live"), QStringLiteral(LORIMET_VERSION),
+                               [](const QString& message) { qWarning("%s", qUtf8Printable(message)); });
+
     Application program(options, config);
+    program.engine().setRunSink(recorder.get());
     program.start();
     splash.reset(); // gone before the event loop starts
     return QApplication::exec();

@@ -1,4 +1,5 @@
-// Cost of handling one analyser line in a measurement run, at increasing run lengths (B = C = 11).
+// Cost of handling one analyser line in a measurement run, at increasing run lengths (B = C = 11), without
+// and with the run's lines kept for the journal.
 #include "fakes/Fakes.h"
 
 #include <QCoreApplication>
@@ -22,9 +23,13 @@ struct Bench {
     std::unique_ptr<Engine> engine;
     double signal = 95;
 
-    Bench() {
+    RecordingRunSink sink;
+
+    explicit Bench(bool journal = false) {
         config.load(dir.path());
         engine = std::make_unique<Engine>(config, display, op, link, clock, dir.path());
+        if (journal)
+            engine->setRunSink(&sink); // the run's lines are kept for the journal as they come
         engine->startUp();
         engine->setFilterCycles(11);
         engine->setFilterWindow(11);
@@ -65,7 +70,25 @@ void BM_LineInRun(benchmark::State& state) {
     state.counters["sample"] = bench.engine->acquisition().currentSample;
 }
 
+// The same with a run sink listening: each line of the run is kept for the journal.
+void BM_LineInRunForTheJournal(benchmark::State& state) {
+    Bench bench(true);
+    bench.runTo(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        bench.signal -= 0.0004;
+        bench.feed("изм.");
+    }
+    state.counters["sample"] = bench.engine->acquisition().currentSample;
+}
+
 } // namespace
+
+BENCHMARK(BM_LineInRunForTheJournal)
+    ->Arg(1'000)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Iterations(2000)
+    ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(BM_LineInRun)
     ->Arg(1'000)

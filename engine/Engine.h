@@ -3,6 +3,7 @@
 #include "config/Configuration.h"
 #include "engine/Interfaces.h"
 #include "engine/ProtocolLines.h"
+#include "engine/RunSink.h"
 #include "engine/Smoother.h"
 #include "reports/ProtocolFile.h"
 #include "reports/ReportTable.h"
@@ -173,6 +174,8 @@ class Engine {
     QString dayFilePath() const;
     QString reportsDayFolder() const;
     const QString& dataFolder() const { return dataFolder_; }
+    // Where finished runs are reported; none by default. Not owned.
+    void setRunSink(RunSink* sink) { runSink_ = sink; }
 
   private:
     // Line handling
@@ -231,6 +234,12 @@ class Engine {
     QString currentDateText() const;
     QString timeOfDayText() const;
 
+    // Finished runs, for the run sink
+    void CaptureRunLine(const QString& line);
+    void ReportOperationEnd(const QString& event);
+    void ReportRun(RunKind kind, RunStatus status);
+    void ReportUpperPoint();
+
     // Protocol files
     std::optional<QString> AskProtocolSaveName(); // the shared save dialog, set up for a protocol
     void ShowFileBlock(const ProtocolBlock& block, const QTime& firstBlockTime);
@@ -265,6 +274,11 @@ class Engine {
     QStringList probeDescriptions_;
     ProtocolLines protocolLines_;
     std::array<bool, kCommandCount> enabled_{};
+
+    RunSink* runSink_ = nullptr;
+    std::vector<RunLine> runLines_; // the measured run so far, kept only while a sink listens
+    QDateTime runStartedAt_;
+    QString lastLineText_; // the last line received, for the upper point's record
 
     bool settingsDialogOpen_ = false;
     QString port_;

@@ -19,6 +19,8 @@ void Engine::lineAvailable(const QByteArray& bytes) {
     const auto signal = p >= 2 ? parseInstrumentReal(QStringView(line).left(p - 2)) : std::nullopt;
     acq_.lineSignal = signal.value_or(0.0);
     acq_.lineTemperature = *temperature;
+    if (runSink_)
+        lastLineText_ = line; // the line whose signal an upper point stores
     acq_.deviceMode = line.mid(p + 31, 4);
     if (p == 0 || QStringView(line).mid(p - 1, 4) != u"%нас") {
         send(texts::kLineRefused);
@@ -35,6 +37,8 @@ void Engine::lineAvailable(const QByteArray& bytes) {
                 QStringLiteral("division by zero in the derivative (lines less than 86.4 ms apart)"));
             return;
         }
+        if (runSink_)
+            CaptureRunLine(line);
         if (acq_.operationName == texts::kAnalysis)
             AppendRunDataLine();
     } else {
@@ -119,6 +123,7 @@ void Engine::StartSmoothingPhase() {
     display_.clearSeries(Series::Derivative);
     display_.clearSeries(Series::Temperature);
     runDataLines_.clear();
+    runLines_.clear();
     protocolLines_.clear();
     display_.protocolCleared();
     acq_.leftAxisMax = acq_.rightAxisMax = 0;

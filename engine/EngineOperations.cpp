@@ -36,6 +36,7 @@ void Engine::StoreUpperPoint() {
     acq_.startThreshold = acq_.lineSignal - acq_.lineSignal / 100 * 2;
     res_.rangeCoefficient = 0;
     res_.rateCoefficient = 0;
+    ReportUpperPoint();
 }
 
 void Engine::OpenOperationDialog(int kind) {
@@ -76,6 +77,7 @@ void Engine::ShowOperationMessage(const QString& event) {
         SetMessageWindow(false, 90, Alignment::Centre, prompts[6]);
 
     if (!startPrompt) {
+        ReportOperationEnd(event);
         send(texts::kEndOfOperation);
         acq_.smoothingActive = false;
         acq_.operationName.clear();

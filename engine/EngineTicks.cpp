@@ -37,6 +37,7 @@ void Engine::TimerTimer() {
         if (acq_.deviceMode == texts::kMeasuring && acq_.operationName.isEmpty())
             ShowOperationMessage(texts::kError);
         if (acq_.deviceMode == texts::kPreparing && !acq_.operationName.isEmpty()) {
+            ReportOperationEnd(texts::kCancelled); // the knob turned back while the run was measured
             acq_.analysisKind.clear();
             acq_.operationName.clear();
             acq_.smoothingActive = false;

@@ -4,7 +4,6 @@
 #include "text/SafeFile.h"
 
 namespace lorimet {
-namespace {
 
 QString csvField(const QString& text) {
     if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
@@ -13,8 +12,6 @@ QString csvField(const QString& text) {
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
 }
-
-} // namespace
 
 QString clipboardText(const ReportTable& table, int probeCounter) {
     QString text;

@@ -7,6 +7,9 @@
 
 namespace lorimet {
 
+// One CSV field: as it is, or quoted with its quotes doubled when it holds ";", a quote, CR or LF.
+QString csvField(const QString& text);
+
 // The table for the clipboard: probeCounter + 3 lines for the grid rows 0 .. probeCounter + 2 (the heading,
 // the data rows and the two rows below them, normally empty), each the nine cell texts joined by TAB and
 // ended by CR LF.

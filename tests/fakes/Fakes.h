@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <functional>
+#include <vector>
 
 namespace lorimet::testing {
 
@@ -87,6 +88,13 @@ class ScriptedOperator : public Operator {
                                         const QString&) override {
         return std::nullopt;
     }
+};
+
+// Keeps every finished run the engine reports, in order.
+class RecordingRunSink : public RunSink {
+  public:
+    std::vector<FinishedRun> runs;
+    void runFinished(FinishedRun run) override { runs.push_back(std::move(run)); }
 };
 
 // An analyser line: the signal, "%нас", the temperature and the mode word 32 characters after the "%".

@@ -131,7 +131,7 @@ QString streamedTranscript(const QString& scenarioText, const QString& folderCop
 
 } // namespace
 
-Replay runReplay(const QString& scenarioText, const QString& dataFolder) {
+Replay runReplay(const QString& scenarioText, const QString& dataFolder, RunSink* sink) {
     Replay replay;
     QTemporaryDir copy;
     const QString folderCopy = copy.filePath(QStringLiteral("data"));
@@ -144,7 +144,7 @@ Replay runReplay(const QString& scenarioText, const QString& dataFolder) {
     }
     QString out;
     QTextStream stream(&out);
-    const replay::RunResult result = replay::runScenario(*scenario, dataFolder, stream);
+    const replay::RunResult result = replay::runScenario(*scenario, dataFolder, stream, sink);
     stream.flush();
     replay.exitCode = result.exitCode;
     replay.error = result.error;

@@ -80,7 +80,8 @@ struct Replay {
 
 // Parses the text and runs it with `dataFolder` as the data folder. A text that does not parse fails the
 // test and gives an empty transcript.
-Replay runReplay(const QString& scenarioText, const QString& dataFolder);
+// Finished runs go to `sink` when one is given (from the first of the two runs only).
+Replay runReplay(const QString& scenarioText, const QString& dataFolder, RunSink* sink = nullptr);
 
 // Texts of the program that the tests expect, written out once.
 namespace said {

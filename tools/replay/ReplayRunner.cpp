@@ -250,13 +250,13 @@ class TimedSource : public EventSource {
 
 } // namespace
 
-RunResult runScenario(const Scenario& scenario, const QString& dataFolder, QTextStream& out) {
+RunResult runScenario(const Scenario& scenario, const QString& dataFolder, QTextStream& out, RunSink* sink) {
     EventList events(scenario.events);
-    return runScenario(events, scenario.date, scenario.time, dataFolder, out);
+    return runScenario(events, scenario.date, scenario.time, dataFolder, out, sink);
 }
 
 RunResult runScenario(EventSource& source, const QDate& date, const QTime& time, const QString& dataFolder,
-                      QTextStream& out) {
+                      QTextStream& out, RunSink* sink) {
     TimedSource events(source);
     VirtualClock clock(date, time);
     Transcript transcript(out, clock);
@@ -274,6 +274,7 @@ RunResult runScenario(EventSource& source, const QDate& date, const QTime& time,
     ReplayLink link(transcript);
     ReplayOperator op(transcript, events, dataFolder);
     Engine engine(config, display, op, link, clock, dataFolder);
+    engine.setRunSink(sink);
     engine.startUp();
 
     // Main tick, blink, tray icon, message-window pictures: due at one instant, they fire in this order.

@@ -1,0 +1,82 @@
+// The journal's cost for a run of 36 000 lines (30 min at 20 Hz): on the window's thread, handing the
+// finished run to the recorder; on the writer thread, the record and its lines committed to SQLite.
+#include "journal/Recorder.h"
+#include "journal/Store.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <benchmark/benchmark.h>
+
+using namespace lorimet;
+using namespace lorimet::journal;
+
+namespace {
+
+constexpr int kLines = 36'000;
+
+FinishedRun longRun() {
+    FinishedRun run;
+    run.kind = RunKind::Analysis;
+    run.startedAt = QDateTime(QDate(2026, 12, 6), QTime(9, 0));
+    run.finishedAt = run.startedAt.addSecs(1800);
+    run.description = QStringLiteral("Проба 1");
+    run.analysisKind = QStringLiteral("Full");
+    run.dilution = 1;
+    run.bodInitial = 4.2;
+    run.bodFinal = 4.4;
+    run.filter = {0.3, 3, 5};
+    run.lines.reserve(kLines);
+    for (int k = 0; k < kLines; ++k)
+        run.lines.push_back({k * 50LL,
+                             QStringLiteral(" 94.%1 %нас 20.3                       изм.")
+                                 .arg(k % 100, 2, 10, QLatin1Char('0')),
+                             94.0 + (k % 100) / 100.0, 94.0, 0.012, 20.3});
+    return run;
+}
+
+// What the window's thread spends when a run ends: the run moved into the recorder's queue.
+void BM_RecorderHandOver(benchmark::State& state) {
+    QTemporaryDir dir;
+    RecorderOptions options;
+    options.path = dir.filePath(QStringLiteral("lorimet.db"));
+    options.station = {QUuid::createUuid().toString(QUuid::WithoutBraces), QStringLiteral("bench"), {}};
+    Recorder recorder(options, [](const QString&) {});
+    recorder.waitIdle();
+    for (auto _ : state) {
+        state.PauseTiming();
+        FinishedRun run = longRun();
+        state.ResumeTiming();
+        recorder.runFinished(std::move(run));
+        state.PauseTiming();
+        recorder.waitIdle(); // the writer's work is not the window's
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_RecorderHandOver)->Unit(benchmark::kMicrosecond)->Iterations(10)->UseRealTime();
+
+// What the writer thread spends on the same run: the record made, chained and committed with its lines.
+void BM_StoreAppend(benchmark::State& state) {
+    QTemporaryDir dir;
+    QString error;
+    auto store = Store::openSqlite(dir.filePath(QStringLiteral("lorimet.db")), error);
+    RecorderOptions options;
+    options.station = {QUuid::createUuid().toString(QUuid::WithoutBraces), QStringLiteral("bench"), {}};
+    const FinishedRun run = longRun();
+    for (auto _ : state) {
+        Record record = recordOf(run, options);
+        if (store->append(record, error) != AppendResult::Added)
+            state.SkipWithError(error.toStdString().c_str());
+    }
+}
+BENCHMARK(BM_StoreAppend)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

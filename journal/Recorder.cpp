@@ -1,0 +1,203 @@
+#include "journal/Recorder.h"
+#include "journal/JournalUrl.h"
+#include "journal/Store.h"
+
+#include <QUuid>
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#endif
+
+namespace lorimet::journal {
+
+namespace {
+
+QString kindText(RunKind kind) {
+    switch (kind) {
+    case RunKind::UpperPoint:
+        return QStringLiteral("upper-point");
+    case RunKind::Calibration:
+        return QStringLiteral("calibration");
+    case RunKind::Analysis:
+        return QStringLiteral("analysis");
+    }
+    return {};
+}
+
+QString statusText(RunStatus status) {
+    switch (status) {
+    case RunStatus::Completed:
+        return QStringLiteral("completed");
+    case RunStatus::Stopped:
+        return QStringLiteral("stopped");
+    case RunStatus::Abandoned:
+        return QStringLiteral("abandoned");
+    }
+    return {};
+}
+
+QVariant number(const std::optional<double>& v) {
+    return v ? QVariant(*v) : QVariant();
+}
+
+QVariant text(const QString& s) {
+    return s.isEmpty() ? QVariant() : QVariant(s);
+}
+
+} // namespace
+
+QString systemAccount() {
+    QString name = qEnvironmentVariable("USER");
+    if (name.isEmpty())
+        name = qEnvironmentVariable("USERNAME");
+    if (name.isEmpty())
+        name = qEnvironmentVariable("LOGNAME");
+#ifdef Q_OS_UNIX
+    if (name.isEmpty())
+        if (const passwd* entry = getpwuid(geteuid()))
+            name = QString::fromLocal8Bit(entry->pw_name);
+#endif
+    return name;
+}
+
+Record recordOf(const FinishedRun& run, const RecorderOptions& o) {
+    Record r;
+    r.set(u"id", QUuid::createUuid().toString(QUuid::WithoutBraces));
+    r.set(u"kind", kindText(run.kind));
+    r.set(u"status", statusText(run.status));
+    r.set(u"station", o.station.id);
+    r.set(u"station_name", text(o.station.name));
+    r.set(u"operator", text(o.operatorName));
+    r.set(u"source", o.source);
+    if (run.startedAt.isValid())
+        r.set(u"started_at", isoTime(run.startedAt));
+    if (run.finishedAt.isValid())
+        r.set(u"finished_at", isoTime(run.finishedAt));
+    if (run.kind == RunKind::Analysis)
+        r.set(u"description", run.description);
+    if (run.kind != RunKind::UpperPoint) {
+        r.set(u"analysis_kind", text(run.analysisKind));
+        r.set(u"dilution", number(run.dilution));
+    }
+    r.set(u"certified_value", number(run.certifiedValue));
+    // A reference dilution of 0 is one the operator did not give.
+    if (run.referenceDilution && *run.referenceDilution != 0)
+        r.set(u"reference_dilution", *run.referenceDilution);
+    r.set(u"bod_initial", number(run.bodInitial));
+    r.set(u"bod_final", number(run.bodFinal));
+    r.set(u"mean_temperature", number(run.meanTemperature));
+    r.set(u"signal_range", number(run.signalRange));
+    r.set(u"max_derivative", number(run.maxDerivative));
+    r.set(u"rate_coefficient", run.rateCoefficient);
+    r.set(u"range_coefficient", run.rangeCoefficient);
+    r.set(u"filter_a", run.filter.a);
+    r.set(u"filter_b", static_cast<double>(run.filter.cycles));
+    r.set(u"filter_c", static_cast<double>(run.filter.window));
+    r.set(u"frequency", static_cast<double>(run.frequency));
+    r.set(u"delay", static_cast<double>(run.delay));
+    r.set(u"app_version", text(o.appVersion));
+    r.lines.reserve(run.lines.size());
+    for (const RunLine& l : run.lines)
+        r.lines.push_back({l.elapsedMs, l.text, l.raw, l.smoothed, l.derivative, l.temperature});
+    return r;
+}
+
+Recorder::Recorder(RecorderOptions options, std::function<void(const QString&)> report)
+    : options_(std::move(options)), report_(std::move(report)) {
+    busy_ = true; // opening the journal
+    thread_ = std::thread([this] { work(); });
+}
+
+Recorder::~Recorder() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void Recorder::runFinished(FinishedRun run) {
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(run));
+    }
+    wake_.notify_one();
+}
+
+void Recorder::waitIdle() {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return queue_.empty() && !busy_; });
+}
+
+void Recorder::work() {
+#ifdef Q_OS_LINUX
+    // Below the window's thread: a record waits a moment rather than the window.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
+    QString error, notice;
+    std::unique_ptr<Store> store = Store::openSqlite(options_.path, error, &notice);
+    if (!notice.isEmpty()) {
+        report_(notice);
+        if (!options_.dataFolder.isEmpty())
+            clearChainAnchor(options_.dataFolder);
+    }
+    if (!store)
+        report_(error + QStringLiteral("; runs are not recorded in the journal"));
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        busy_ = false;
+        idle_.notify_all();
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty())
+            return; // stopping, with everything written
+        FinishedRun run = std::move(queue_.front());
+        queue_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        if (store) {
+            Record record = recordOf(run, options_);
+            if (store->append(record, error) == AppendResult::Failed)
+                report_(QStringLiteral("the %1 record could not be written to the journal %2: %3")
+                            .arg(record.text(u"kind"), options_.path, error));
+            else if (!options_.dataFolder.isEmpty())
+                writeChainAnchor(options_.dataFolder,
+                                 {options_.path, record.text(u"station"), record.value(u"seq").toLongLong(),
+                                  record.text(u"hash")});
+        }
+        lock.lock();
+    }
+}
+
+std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString& url, const QString& source,
+                                        const QString& appVersion,
+                                        const std::function<void(const QString&)>& report) {
+    RecorderOptions o;
+    o.station = loadStation(dataFolder);
+    o.source = source;
+    o.operatorName = systemAccount();
+    o.appVersion = appVersion;
+    const QString wanted = url.isEmpty() ? o.station.url : url;
+    QString error;
+    std::optional<JournalUrl> parsed = parseJournalUrl(kDefaultJournalUrl, dataFolder, error);
+    if (!wanted.isEmpty()) {
+        const auto given = parseJournalUrl(wanted, dataFolder, error);
+        if (!given)
+            report(error + QStringLiteral("; recording to the local journal"));
+        else if (given->kind == JournalUrl::Kind::Postgresql)
+            report(QStringLiteral("a PostgreSQL journal is not supported by this build yet; recording to the "
+                                  "local journal"));
+        else
+            parsed = given;
+    }
+    o.path = parsed->path;
+    o.dataFolder = dataFolder;
+    return std::make_unique<Recorder>(std::move(o), report);
+}
+
+} // namespace lorimet::journal

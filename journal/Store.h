@@ -1,0 +1,92 @@
+#pragma once
+
+#include "journal/Record.h"
+#include "journal/Station.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace lorimet::journal {
+
+struct ListFilter {
+    QString from, to; // YYYY-MM-DD, both included; empty: open
+    QString kind;
+    QString search;  // in the description, the note and the analysis kind
+    QString station; // name or id
+    int limit = 0;   // 0: all
+};
+
+// What verify found: nothing, or the first record of a chain that is not as the program wrote it.
+struct VerifyFinding {
+    QString station; // id
+    QString stationName;
+    qint64 seq = 0;
+    QString recordId; // empty when the record itself is missing
+    QString what;     // "changed", "missing", "inserted", "lines changed"
+};
+
+struct VerifyReport {
+    qint64 records = 0;
+    qint64 stations = 0;
+    std::optional<VerifyFinding> finding;
+};
+
+enum class AppendResult { Added, AlreadyThere, Failed };
+
+// The journal in a SQLite file: WAL, synchronous=FULL, one transaction per record, the schema made and
+// upgraded here. Records are only ever inserted; triggers refuse UPDATE and DELETE on its tables. A Store
+// is used only on the thread that opened it.
+class Store {
+  public:
+    static constexpr int kSchemaVersion = 1;
+
+    // Opens the journal at `path`, creating it when it does not exist. A file that is no journal of this
+    // program (damaged, foreign, not SQLite) is renamed aside — never overwritten — and a new journal is
+    // begun; `notice` then tells where the old file went. Nothing is opened when the file cannot be made
+    // (a message in `error`).
+    static std::unique_ptr<Store> openSqlite(const QString& path, QString& error, QString* notice = nullptr);
+    // Opens a journal that exists, changing nothing when it is not one (for reading and checking it).
+    static std::unique_ptr<Store> openExisting(const QString& path, QString& error);
+    ~Store();
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    const QString& path() const { return path_; }
+
+    // Numbers the record in its station's chain (seq, prev_hash, hash), links an analysis to the
+    // calibration whose coefficients it used, and stores it with its lines in one transaction. A record
+    // whose import_key is stored already is not added again.
+    AppendResult append(Record& record, QString& error);
+    // Several records in one transaction (a file's blocks): all stored, or none. Added when at least one was
+    // added (those already there have no seq), AlreadyThere when none was.
+    AppendResult appendAll(const std::vector<Record*>& records, QString& error);
+
+    std::vector<Record> list(const ListFilter& filter, QString& error);
+    std::optional<Record> find(const QString& id, bool withLines, QString& error);
+    // Every station's chain, record by record, with the digest of its lines; with an anchor, its station's
+    // chain must reach the anchored record unchanged.
+    std::optional<VerifyReport> verify(QString& error,
+                                       const std::optional<ChainAnchor>& anchor = std::nullopt);
+
+    struct Counts {
+        qint64 records = 0;
+        qint64 stations = 0;
+        int schemaVersion = 0;
+    };
+    std::optional<Counts> counts(QString& error);
+
+  private:
+    explicit Store(QString path, QString connection)
+        : path_(std::move(path)), connection_(std::move(connection)) {}
+    static std::unique_ptr<Store> open(const QString& path, bool recover, QString& error, QString* notice);
+    bool prepareSchema(QString& error, bool& foreign, bool create);
+    AppendResult insert(Record& record, QString& error); // inside a transaction
+
+    QString path_;
+    QString connection_;
+};
+
+} // namespace lorimet::journal

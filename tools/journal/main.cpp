@@ -1,0 +1,422 @@
+// lorimet-journal [--data-dir DIR] [--journal URL] COMMAND [ARGS]: the results journal read, checked,
+// exported and filled from old protocol files.
+#include "Import.h"
+#include "config/DataFolder.h"
+#include "journal/JournalUrl.h"
+#include "journal/RecordText.h"
+#include "journal/Recorder.h"
+#include "journal/Station.h"
+#include "journal/Store.h"
+#include "text/Cp1251.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QTextStream>
+#include <QUuid>
+
+#include <cstdio>
+
+using namespace lorimet;
+using namespace lorimet::journal;
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsage = 2;
+constexpr int kChainBroken = 3;
+
+const char* const kUsageText =
+    "usage: lorimet-journal [--data-dir DIR] [--journal URL] COMMAND [ARGS]\n"
+    "  init                          create or upgrade the schema\n"
+    "  list  [FILTERS] [--format table|csv|json]\n"
+    "  show  ID [--lines] [--format table|json]\n"
+    "  export --csv OUT [FILTERS]\n"
+    "  import FILE...                protocol files (.txt) and day files (.tmp)\n"
+    "  verify                        check every station's chain\n"
+    "  status                        records, stations, the journal's file\n"
+    "FILTERS: --from YYYY-MM-DD  --to YYYY-MM-DD  --kind KIND  --search TEXT  --station NAME|ID  --limit N\n";
+
+QTextStream& out() {
+    static QTextStream s(stdout);
+    s.setEncoding(QStringConverter::Utf8);
+    return s;
+}
+
+QTextStream& err() {
+    static QTextStream s(stderr);
+    s.setEncoding(QStringConverter::Utf8);
+    return s;
+}
+
+int usage(const QString& message) {
+    err() << "lorimet-journal: " << message << "\n" << kUsageText;
+    return kUsage;
+}
+
+int failure(const QString& message) {
+    err() << "lorimet-journal: " << message << "\n";
+    return kFailure;
+}
+
+struct Arguments {
+    QString dataFolder;
+    QString url;
+    QString command;
+    QStringList rest; // the command's own arguments
+};
+
+// The value after an option, taken out of `args`; false when the option is last.
+bool takeValue(QStringList& args, qsizetype at, QString& value) {
+    if (at + 1 >= args.size())
+        return false;
+    value = args[at + 1];
+    args.remove(at, 2);
+    return true;
+}
+
+struct Options {
+    ListFilter filter;
+    QString format;
+    QString csvOut;
+    bool lines = false;
+    QStringList positional;
+};
+
+// The command's options; a message in `error` for one that is unknown or lacks its value.
+std::optional<Options> readOptions(QStringList args, QString& error) {
+    Options o;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&](QString& into) {
+            if (i + 1 >= args.size()) {
+                error = a + QStringLiteral(" needs a value");
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        bool ok = true;
+        if (a == u"--from")
+            ok = value(o.filter.from);
+        else if (a == u"--to")
+            ok = value(o.filter.to);
+        else if (a == u"--kind")
+            ok = value(o.filter.kind);
+        else if (a == u"--search")
+            ok = value(o.filter.search);
+        else if (a == u"--station")
+            ok = value(o.filter.station);
+        else if (a == u"--format")
+            ok = value(o.format);
+        else if (a == u"--csv")
+            ok = value(o.csvOut);
+        else if (a == u"--lines")
+            o.lines = true;
+        else if (a == u"--limit") {
+            QString n;
+            ok = value(n);
+            bool number = false;
+            o.filter.limit = n.toInt(&number);
+            if (ok && (!number || o.filter.limit < 0)) {
+                error = QStringLiteral("--limit needs a whole number, not ") + n;
+                return std::nullopt;
+            }
+        } else if (a.startsWith(u"--")) {
+            error = QStringLiteral("unknown option ") + a;
+            return std::nullopt;
+        } else
+            o.positional << a;
+        if (!ok)
+            return std::nullopt;
+    }
+    for (const QString* date : {&o.filter.from, &o.filter.to})
+        if (!date->isEmpty() && !QDate::fromString(*date, Qt::ISODate).isValid()) {
+            error = QStringLiteral("a date is written YYYY-MM-DD, not ") + *date;
+            return std::nullopt;
+        }
+    return o;
+}
+
+// The journal's file: the URL's when given, else the data folder's.
+std::optional<QString> journalPath(const Arguments& a, QString& error) {
+    const auto url = parseJournalUrl(a.url.isEmpty() ? kDefaultJournalUrl : a.url, a.dataFolder, error);
+    if (!url)
+        return std::nullopt;
+    if (url->kind == JournalUrl::Kind::Postgresql) {
+        error = QStringLiteral("a PostgreSQL journal is not supported by this build yet");
+        return std::nullopt;
+    }
+    return url->path;
+}
+
+// The columns of the table for people.
+struct Column {
+    const char* heading;
+    const char* field;
+};
+const Column kColumns[] = {
+    {"Окончание", "finished_at"},
+    {"Вид", "kind"},
+    {"Состояние", "status"},
+    {"Описание", "description"},
+    {"Разв.", "dilution"},
+    {"БПК'", "bod_initial"},
+    {"БПК", "bod_final"},
+    {"t, °C", "mean_temperature"},
+    {"Станция", "station_name"},
+    {"№", "seq"},
+    {"Запись", "id"},
+};
+
+QString tableText(const std::vector<Record>& records) {
+    std::vector<QStringList> rows;
+    QStringList heading;
+    for (const Column& c : kColumns)
+        heading << QString::fromUtf8(c.heading);
+    rows.push_back(heading);
+    for (const Record& r : records) {
+        QStringList row;
+        for (const Column& c : kColumns)
+            row << displayValue(r, static_cast<size_t>(fieldIndex(QLatin1StringView(c.field).toString())));
+        rows.push_back(row);
+    }
+    std::vector<qsizetype> widths(std::size(kColumns), 0);
+    for (const QStringList& row : rows)
+        for (qsizetype i = 0; i < row.size(); ++i)
+            widths[static_cast<size_t>(i)] = std::max(widths[static_cast<size_t>(i)], row[i].size());
+    QString text;
+    for (const QStringList& row : rows) {
+        QString line;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            line += row[i].leftJustified(widths[static_cast<size_t>(i)]) + QStringLiteral("  ");
+        text += line.trimmed() + u'\n';
+    }
+    return text;
+}
+
+int list(Store& store, const Options& o) {
+    const QString format = o.format.isEmpty() ? QStringLiteral("table") : o.format;
+    if (format != u"table" && format != u"csv" && format != u"json")
+        return usage(QStringLiteral("--format is table, csv or json"));
+    QString error;
+    const std::vector<Record> records = store.list(o.filter, error);
+    if (!error.isEmpty())
+        return failure(error);
+    if (format == u"json") {
+        for (const Record& r : records)
+            out() << recordJson(r, false) << '\n';
+    } else if (format == u"csv") {
+        QString text = csvHeading();
+        for (const Record& r : records)
+            text += csvRow(r);
+        out().flush();
+        const QByteArray bytes = toCp1251(text);
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    } else {
+        out() << tableText(records);
+    }
+    return 0;
+}
+
+int show(Store& store, const Options& o) {
+    if (o.positional.size() != 1)
+        return usage(QStringLiteral("show takes one record id"));
+    const QString format = o.format.isEmpty() ? QStringLiteral("table") : o.format;
+    if (format != u"table" && format != u"json")
+        return usage(QStringLiteral("--format is table or json"));
+    QString error;
+    const auto r = store.find(o.positional[0], o.lines, error);
+    if (!r)
+        return failure(error.isEmpty() ? QStringLiteral("there is no record ") + o.positional[0] : error);
+    if (format == u"json") {
+        out() << recordJson(*r, o.lines) << '\n';
+        return 0;
+    }
+    for (size_t i = 0; i < kFields.size(); ++i)
+        out() << QLatin1StringView(kFields[i].name) << ": " << displayValue(*r, i) << '\n';
+    if (o.lines) {
+        out() << "мс\tсигнал\tсглаженный\tпроизводная\tt, °C\tстрока прибора\n";
+        for (const RecordLine& l : r->lines)
+            out() << l.elapsedMs << '\t' << canonicalNumber(l.signal).replace(u'.', u',') << '\t'
+                  << canonicalNumber(l.smoothed).replace(u'.', u',') << '\t'
+                  << canonicalNumber(l.derivative).replace(u'.', u',') << '\t'
+                  << canonicalNumber(l.temperature).replace(u'.', u',') << '\t' << l.raw << '\n';
+    }
+    return 0;
+}
+
+int exportCsv(Store& store, const Options& o) {
+    if (o.csvOut.isEmpty())
+        return usage(QStringLiteral("export needs --csv OUT (spreadsheet export is not built yet)"));
+    QString error;
+    const std::vector<Record> records = store.list(o.filter, error);
+    if (!error.isEmpty())
+        return failure(error);
+    QString text = csvHeading();
+    for (const Record& r : records)
+        text += csvRow(r);
+    const QByteArray bytes = toCp1251(text);
+    QSaveFile file(o.csvOut);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit())
+        return failure(QStringLiteral("cannot write ") + o.csvOut + QStringLiteral(": ") +
+                       file.errorString());
+    out() << "export: " << records.size() << " records written to " << o.csvOut << '\n';
+    return 0;
+}
+
+int verify(Store& store, const Arguments& a) {
+    QString error;
+    const auto report = store.verify(error, readChainAnchor(a.dataFolder, store.path()));
+    if (!report)
+        return failure(error);
+    if (report->finding) {
+        const VerifyFinding& f = *report->finding;
+        out() << "verify: " << report->records << " records of " << report->stations << " stations\n";
+        err() << "lorimet-journal: station " << f.stationName << " (" << f.station << "), record " << f.seq;
+        if (!f.recordId.isEmpty())
+            err() << " " << f.recordId;
+        err() << ": " << f.what << "\n";
+        return kChainBroken;
+    }
+    out() << "verify: " << report->records << " records of " << report->stations
+          << " stations, every chain intact\n";
+    return 0;
+}
+
+int status(Store& store) {
+    QString error;
+    const auto c = store.counts(error);
+    if (!c)
+        return failure(error);
+    out() << "journal: " << store.path() << '\n'
+          << "schema version: " << c->schemaVersion << '\n'
+          << "records: " << c->records << '\n'
+          << "stations: " << c->stations << '\n'
+          << "waiting to be shipped: 0 (no server in this build)\n";
+    return 0;
+}
+
+int import(Store& store, const Arguments& a, const Options& o) {
+    if (o.positional.isEmpty())
+        return usage(QStringLiteral("import needs one file or more"));
+    const Station station = loadStation(a.dataFolder);
+    int result = 0;
+    for (const QString& path : o.positional) {
+        const auto file = importProtocolFile(path);
+        if (!file) {
+            result = failure(QStringLiteral("cannot read ") + path);
+            continue;
+        }
+        std::vector<Record> records = file->records;
+        std::vector<Record*> batch;
+        for (Record& r : records) {
+            r.set(u"id", QUuid::createUuid().toString(QUuid::WithoutBraces));
+            r.set(u"station", station.id);
+            r.set(u"station_name", station.name);
+            r.set(u"operator", systemAccount());
+            r.set(u"app_version", QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
+            batch.push_back(&r);
+        }
+        // A file's blocks in one transaction: the whole file or none of it, and one wait for the disk.
+        QString error;
+        if (!batch.empty() && store.appendAll(batch, error) == AppendResult::Failed)
+            return failure(QStringLiteral("cannot write to the journal: ") + error);
+        int added = 0, known = 0;
+        std::optional<ChainAnchor> anchor;
+        for (const Record& r : records) {
+            if (r.value(u"seq").isNull()) {
+                ++known;
+                continue;
+            }
+            ++added;
+            anchor = {store.path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")};
+        }
+        if (anchor)
+            writeChainAnchor(a.dataFolder, *anchor);
+        out() << path << ": " << added << " added, " << known << " already in the journal";
+        if (file->damaged)
+            out() << ", damaged at line " << file->damageLine + 1 << " (the blocks before it were read)";
+        out() << '\n';
+    }
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("lorimet"));
+    QStringList args = app.arguments().mid(1);
+    if (args.contains(u"--help") || args.contains(u"-h")) {
+        out() << kUsageText;
+        return 0;
+    }
+    Arguments a;
+    for (const char* option : {"--data-dir", "--journal"}) {
+        const qsizetype at = args.indexOf(QLatin1StringView(option));
+        if (at < 0)
+            continue;
+        QString& into = QLatin1StringView(option) == "--data-dir" ? a.dataFolder : a.url;
+        if (!takeValue(args, at, into))
+            return usage(QLatin1StringView(option) + QStringLiteral(" needs a value"));
+    }
+    if (args.isEmpty())
+        return usage(QStringLiteral("no command"));
+    a.command = args.takeFirst();
+    a.dataFolder = a.dataFolder.isEmpty() ? defaultDataFolder() : QDir(a.dataFolder).absolutePath();
+    static const QStringList commands = {
+        QStringLiteral("init"),   QStringLiteral("list"),   QStringLiteral("show"),  QStringLiteral("export"),
+        QStringLiteral("import"), QStringLiteral("verify"), QStringLiteral("status")};
+    if (!commands.contains(a.command)) {
+        if (a.command == u"sync" || a.command == u"annotate")
+            return failure(a.command + QStringLiteral(" is not built yet"));
+        return usage(QStringLiteral("unknown command ") + a.command);
+    }
+    QString error;
+    const auto options = readOptions(args, error);
+    if (!options)
+        return usage(error);
+    const QStringList formats = a.command == u"list"   ? QStringList{"table", "csv", "json"}
+                                : a.command == u"show" ? QStringList{"table", "json"}
+                                                       : QStringList{};
+    if (!options->format.isEmpty() && !formats.contains(options->format))
+        return usage(formats.isEmpty() ? QStringLiteral("--format is for list and show")
+                                       : QStringLiteral("--format is ") + formats.join(QStringLiteral(", ")));
+    const auto path = journalPath(a, error);
+    if (!path)
+        return failure(error);
+
+    std::unique_ptr<Store> store;
+    if (a.command == u"init" || a.command == u"import") {
+        QDir().mkpath(QFileInfo(*path).absolutePath());
+        QString notice;
+        store = Store::openSqlite(*path, error, &notice);
+        if (!notice.isEmpty()) {
+            err() << "lorimet-journal: " << notice << "\n";
+            clearChainAnchor(a.dataFolder);
+        }
+    } else {
+        store = Store::openExisting(*path, error);
+    }
+    if (!store)
+        return failure(error);
+
+    if (a.command == u"init") {
+        out() << "init: " << *path << " is ready (schema version " << Store::kSchemaVersion << ")\n";
+        return 0;
+    }
+    if (a.command == u"list")
+        return list(*store, *options);
+    if (a.command == u"show")
+        return show(*store, *options);
+    if (a.command == u"export")
+        return exportCsv(*store, *options);
+    if (a.command == u"import")
+        return import(*store, a, *options);
+    if (a.command == u"verify")
+        return verify(*store, a);
+    return status(*store);
+}
