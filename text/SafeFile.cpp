@@ -95,9 +95,17 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     if (replacing && ::access(target.constData(), W_OK) != 0)
         return fail(reason, errno);
 
+    // The bytes go into a file without a name in the target's folder, named only once it is whole and
+    // synced: a program killed while writing leaves nothing behind, and one killed before the rename leaves
+    // a complete file. Where the file system has no such files, a named one takes its place from the start.
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const bool unnamed = fd >= 0;
+    if (!unnamed && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return fail(reason, errno);
     QByteArray scratch;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    bool named = false; // scratch is ours to remove again
+    for (int attempt = 0; attempt < 100 && !unnamed && fd < 0; ++attempt) {
         scratch = target + randomSuffix();
         fd = ::open(scratch.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
@@ -105,12 +113,25 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     }
     if (fd < 0)
         return fail(reason, EEXIST);
+    named = !unnamed;
 
     // Unbuffered writes, each checked, then the sync: a full disk shows at one of them, never after the
     // rename.
     bool ok =
         (!replacing || ::fchmod(fd, old.st_mode & 07777) == 0) && writeAll(fd, bytes) && ::fsync(fd) == 0;
     int error = errno;
+    if (ok && unnamed) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        ok = false;
+        for (int attempt = 0; attempt < 100 && !ok; ++attempt) {
+            scratch = target + randomSuffix();
+            ok = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, scratch.constData(), AT_SYMLINK_FOLLOW) == 0;
+            if (!ok && errno != EEXIST)
+                break;
+        }
+        error = errno;
+        named = ok;
+    }
     if (::close(fd) != 0 && ok) {
         ok = false;
         error = errno;
@@ -120,10 +141,11 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         error = errno;
     }
     if (!ok) {
-        ::unlink(scratch.constData());
+        if (named)
+            ::unlink(scratch.constData());
         return fail(reason, error);
     }
-    syncFolder(QFile::encodeName(info.absolutePath()));
+    syncFolder(folder);
     return true;
 }
 

@@ -13,9 +13,10 @@ namespace lorimet {
 // protocol, and reading it would only exhaust the memory.
 constexpr qint64 kMaxReadBytes = 64 * 1024 * 1024;
 
-// Replaces the file at path by bytes, or leaves it exactly as it was. The bytes go to a new file beside the
-// target (the target's name and a dot and six letters), every write checked, synced to the disk, and only
-// then renamed over the target; on any failure the new file is removed again. A full disk, a file or
+// Replaces the file at path by bytes, or leaves it exactly as it was. The bytes go to a new file in the
+// target's folder, every write checked and synced to the disk; the file gets a name beside the target (the
+// target's name and a dot and six letters) only once it is whole, and is then renamed over the target; on
+// any failure the new file is removed again. A full disk, a file or
 // folder we may not write, a folder in the way: false, with the reason in the operator's words in *reason.
 // The new file takes the old one's permissions, or those of any new file. A symbolic link is written
 // through.
