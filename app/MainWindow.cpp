@@ -9,6 +9,7 @@
 #include "app/Pictures.h"
 #include "app/ProtocolListModel.h"
 #include "app/ReportTableModel.h"
+#include "app/TableColumnFitter.h"
 #include "app/TrayIcon.h"
 #include "app/VersionWindow.h"
 #include "config/Configuration.h"
@@ -492,6 +493,7 @@ void MainWindow::buildCharts(QWidget* parent) {
     table_->setObjectName(QStringLiteral("Table"));
     tableModel_ = new ReportTableModel(table_);
     table_->setModel(tableModel_);
+    columnFitter_ = std::make_unique<TableColumnFitter>(*table_);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
