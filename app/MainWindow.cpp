@@ -209,7 +209,12 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
     updateViewTexts();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The engine whose table and lines the models show goes first; closing the window asks the header for
+    // its texts again, and must not read them from the engine's remains.
+    tableModel_->setSource(nullptr);
+    protocolModel_->setSource(nullptr);
+}
 
 QAction* MainWindow::addCommand(QMenu* menu, const char* name, const QString& caption,
                                 const QKeySequence& shortcut) {
