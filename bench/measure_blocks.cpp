@@ -2,7 +2,10 @@
 // protocol file of N blocks through the open dialog, and closing, each timed in the real window. While the
 // file loads a 20 ms timer runs beside it; its longest gap says how long the window went without painting.
 //
-//   measure_blocks [--samples S] N...     (N blocks of S data lines each; S = 20 unless given)
+//   measure_blocks [--samples S] [--start-only] N...   (N blocks of S data lines each; S = 20 unless given)
+//
+// --start-only skips the file: start-up and closing alone. GAPS=1 in the environment lists each gap over
+// 150 ms with the rows loaded by then.
 //
 // Prints one row per N. Run it from a Release build, under Xvfb or offscreen.
 #include "app/Application.h"
@@ -66,7 +69,7 @@ struct Figures {
     int rows = 0;
 };
 
-Figures measure(int blocks, int samples) {
+Figures measure(int blocks, int samples, bool startOnly) {
     Figures f;
     QTemporaryDir dir;
     const QString today = dateText(QDate::currentDate());
@@ -93,6 +96,13 @@ Figures measure(int blocks, int samples) {
     QApplication::processEvents(); // the first paint
     f.startMs = timer.nsecsElapsed() / 1e6;
     f.rows = program.window().table()->model()->rowCount();
+
+    if (startOnly) {
+        timer.restart();
+        program.window().ExitProgramClick();
+        f.closeMs = timer.nsecsElapsed() / 1e6;
+        return f;
+    }
 
     // The window as a user sees it while the file loads: the table in front, a timer ticking beside it.
     QElapsedTimer accepted, sinceTick;
@@ -145,9 +155,12 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     int samples = 20;
+    bool startOnly = false;
     QList<int> counts;
     for (int i = 1; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "--samples" && i + 1 < argc)
+        if (QByteArray(argv[i]) == "--start-only")
+            startOnly = true;
+        else if (QByteArray(argv[i]) == "--samples" && i + 1 < argc)
             samples = std::atoi(argv[++i]);
         else
             counts << std::atoi(argv[i]);
@@ -157,7 +170,7 @@ int main(int argc, char** argv) {
     std::printf("%8s %8s | %10s %10s | %10s %10s %9s | %9s %9s\n", "blocks", "samples", "start ms",
                 "blocks/s", "open ms", "blocks/s", "gap ms", "clean ms", "close ms");
     for (int blocks : counts) {
-        const Figures f = measure(blocks, samples);
+        const Figures f = measure(blocks, samples, startOnly);
         std::printf("%8d %8d | %10.0f %10.0f | %10.0f %10.0f %9.0f | %9.0f %9.0f%s\n", blocks, samples,
                     f.startMs, blocks / (f.startMs / 1000), f.openMs, blocks / (f.openMs / 1000),
                     f.longestGapMs, f.cleanMs, f.closeMs,
