@@ -118,6 +118,9 @@ ChartView::ChartView(Kind kind, QWidget* parent)
             [this](const QPoint& pos) { Q_EMIT customContextMenuRequested(plot_->mapTo(this, pos)); });
     plot_->setInteractions(QCP::Interactions()); // no zoom, no panning, no selection
     plot_->legend->setVisible(false);
+    // Nor does it list its curves: a legend that nobody sees would still take an item for each of a
+    // protocol file's curves, and each item is found by a walk over all the others.
+    plot_->setAutoAddPlottableToLegend(false);
     plot_->setLocale(chartLocale());
     // On screen a line is drawn segment by segment: a noisy envelope of 100 000 points redraws in a few
     // milliseconds instead of over a hundred. Pictures for printing still get whole polylines.
@@ -128,6 +131,10 @@ ChartView::ChartView(Kind kind, QWidget* parent)
     connect(&replotTimer_, &QTimer::timeout, this, [this] {
         prepareDrawing();
         plot_->replot(QCustomPlot::rpQueuedReplot);
+    });
+    connect(plot_, &QCustomPlot::afterReplot, this, [this] {
+        const int spent = static_cast<int>(plot_->replotTime());
+        replotTimer_.setInterval(std::max(kReplotIntervalMs, kReplotShare * spent));
     });
 
     plot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new ElapsedTimeTicker(plot_->xAxis)));

@@ -38,8 +38,11 @@ class ChartView : public QWidget {
   public:
     enum class Kind { Signal, Temperature };
 
-    // The redraw interval: at most 25 redraws a second however fast the points arrive.
+    // The redraw interval: at most 25 redraws a second however fast the points arrive. A redraw that
+    // takes long (a protocol file's thousands of curves) widens the interval to a few times its own
+    // length, so drawing never crowds out the work it shows.
     static constexpr int kReplotIntervalMs = 40;
+    static constexpr int kReplotShare = 4;
 
     explicit ChartView(Kind kind, QWidget* parent = nullptr);
     ~ChartView() override;

@@ -9,6 +9,7 @@
 #include "app/Pictures.h"
 #include "app/ProtocolListModel.h"
 #include "app/ReportTableModel.h"
+#include "app/TableColumnFitter.h"
 #include "app/TrayIcon.h"
 #include "app/VersionWindow.h"
 #include "config/Configuration.h"
@@ -224,7 +225,12 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
     updateViewTexts();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The engine whose table and lines the models show goes first; closing the window asks the header for
+    // its texts again, and must not read them from the engine's remains.
+    tableModel_->setSource(nullptr);
+    protocolModel_->setSource(nullptr);
+}
 
 QAction* MainWindow::addCommand(QMenu* menu, const char* name, const QString& caption,
                                 const QKeySequence& shortcut) {
@@ -508,6 +514,7 @@ void MainWindow::buildCharts(QWidget* parent) {
     table_->setObjectName(QStringLiteral("Table"));
     tableModel_ = new ReportTableModel(table_);
     table_->setModel(tableModel_);
+    columnFitter_ = std::make_unique<TableColumnFitter>(*table_);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();

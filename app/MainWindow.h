@@ -2,11 +2,13 @@
 
 #include "engine/Interfaces.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -27,6 +29,7 @@ class Engine;
 class MessageWindow;
 class ProtocolListModel;
 class ReportTableModel;
+class TableColumnFitter;
 class TrayIcon;
 
 // The program's one working window. It renders what the engine tells it (it is the engine's Display) and
@@ -184,9 +187,13 @@ class MainWindow : public QMainWindow, public Display {
     QSplitter* hSplitter_ = nullptr;
     QTableView* table_ = nullptr;
     ReportTableModel* tableModel_ = nullptr;
+    std::unique_ptr<TableColumnFitter> columnFitter_;
     MessageWindow* messageWindow_ = nullptr;
     TrayIcon* trayIcon_ = nullptr;
     bool closing_ = false;
+    // While a protocol file loads: time since the window last processed its events.
+    static constexpr int kLoadBreakMs = 20;
+    QElapsedTimer loadBreak_;
 };
 
 } // namespace lorimet

@@ -6,6 +6,7 @@
 #include "app/Pictures.h"
 #include "app/ProtocolListModel.h"
 #include "app/ReportTableModel.h"
+#include "app/TableColumnFitter.h"
 #include "app/TrayIcon.h"
 #include "config/Configuration.h"
 #include "engine/Engine.h"
@@ -13,8 +14,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QFontMetrics>
-#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -27,6 +26,7 @@ void MainWindow::attach(Engine& engine) {
     engine_ = &engine;
     protocolModel_->setSource(&engine.protocolLines());
     tableModel_->setSource(&engine.table());
+    columnFitter_->invalidate();
     auto forward = [this](const char* name, std::function<void(Engine&)> command) {
         QAction* a = findChild<QAction*>(QString::fromLatin1(name));
         connect(a, &QAction::triggered, this, [this, command] { command(*engine_); });
@@ -114,6 +114,7 @@ void MainWindow::setTableFontSize(int points) {
     // The bar grows with the list's font and keeps its caption level with the list's text.
     panel5_->setFixedHeight(points + 13);
     protocolLabel_->move(protocolLabel_->x(), points - 4);
+    columnFitter_->invalidate();
     tableChanged();
 }
 
@@ -249,19 +250,12 @@ void MainWindow::setTrayImageList(int index) {
 }
 
 void MainWindow::tableChanged() {
-    tableModel_->refresh();
-    // Each column as wide as its widest text plus 8 pixels; a column with no text at all stays closed.
-    const QFontMetrics metrics(table_->font());
-    QHeaderView* header = table_->horizontalHeader();
     if (!engine_)
         return;
     const ReportTable& t = engine_->table();
-    for (int c = 0; c < ReportTable::kColumns; ++c) {
-        int widest = 0;
-        for (int r = 0; r < t.rowCount(); ++r)
-            widest = std::max(widest, metrics.horizontalAdvance(t.cell(r, c)));
-        header->resizeSection(c, widest > 0 ? widest + 8 : 0);
-    }
+    const ReportTable::RowRange written = t.takeWrittenRows();
+    tableModel_->update(written);
+    columnFitter_->update(t, written);
 }
 
 void MainWindow::setProbeDescriptions(const QStringList& descriptions) {
@@ -278,6 +272,7 @@ void MainWindow::setDayFileWarning(const QString& text) {
 // right by its leading blanks, stays readable beside it.
 void MainWindow::setLoadProgress(int percent) {
     auto* bar = statusBar()->findChild<QProgressBar*>(QStringLiteral("LoadProgressBar"));
+    const bool first = !bar;
     if (!bar) {
         bar = new QProgressBar(statusBar());
         bar->setObjectName(QStringLiteral("LoadProgressBar"));
@@ -288,8 +283,13 @@ void MainWindow::setLoadProgress(int percent) {
         bar->show();
     }
     bar->setValue(percent);
-    // Repaints and timer ticks run between blocks; clicks and keys wait until the file is read.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Repaints and timer ticks run between blocks; clicks and keys wait until the file is read. Blocks
+    // come far faster than a screen refreshes, and a repaint of the table costs more than a block: the
+    // window gets its break once a frame, not after every block.
+    if (first || loadBreak_.hasExpired(kLoadBreakMs)) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        loadBreak_.start();
+    }
 }
 
 void MainWindow::loadFinished() {

@@ -87,5 +87,9 @@ int main(int argc, char** argv) {
     program.engine().setRunSink(recorder.get());
     program.start();
     splash.reset(); // gone before the event loop starts
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    // The close sequence has saved the day and the configuration: a new start may begin while this process
+    // still takes its windows down (the curves of a large protocol file take a moment to go).
+    instance.unlock();
+    return result;
 }

@@ -174,7 +174,11 @@ void Engine::RestoreDayProtocol() {
         return;
     dayProtocol_ = *lines;
     probeDescriptions_.clear();
-    const RebuildResult rebuilt = rebuildTable(dayProtocol_, table_);
+    // The view catches up once with the whole day, not once per row.
+    const RebuildResult rebuilt = [&] {
+        ReportTable::Batch batch(table_);
+        return rebuildTable(dayProtocol_, table_);
+    }();
     acq_.probeCounter = rebuilt.probeCounter;
     probeDescriptions_ = rebuilt.descriptions;
     if (rebuilt.complete)

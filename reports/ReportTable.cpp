@@ -4,6 +4,7 @@
 #include "text/NumberFormat.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace lorimet {
 
@@ -51,7 +52,17 @@ void ReportTable::setCell(int row, int column, const QString& text) {
     if (row >= static_cast<int>(rows_.size()))
         rows_.resize(static_cast<size_t>(row) + 1);
     rows_[static_cast<size_t>(row)][static_cast<size_t>(column)] = text;
+    if (written_.first > written_.last) {
+        written_ = {row, row};
+    } else {
+        written_.first = std::min(written_.first, row);
+        written_.last = std::max(written_.last, row);
+    }
     notify();
+}
+
+ReportTable::RowRange ReportTable::takeWrittenRows() const {
+    return std::exchange(written_, RowRange{0, -1});
 }
 
 void ReportTable::writeHeadings() {

@@ -47,6 +47,15 @@ class ReportTable {
     // is made once, when the outermost batch ends.
     std::function<void()> changed;
 
+    // The rows written since the last call, as first .. last (first > last when none), hidden rows
+    // included: a view measures only these again, so adding a row costs one row, not the whole table. The
+    // range is the view's bookkeeping, not the table's content, hence a const reader.
+    struct RowRange {
+        int first;
+        int last;
+    };
+    RowRange takeWrittenRows() const;
+
     // Groups several writes into one change (one row of a rebuild is one refit, not nine).
     class Batch {
       public:
@@ -66,6 +75,7 @@ class ReportTable {
     int rowCount_ = 2;
     int batchDepth_ = 0;
     bool pending_ = false;
+    mutable RowRange written_{0, -1};
 };
 
 } // namespace lorimet

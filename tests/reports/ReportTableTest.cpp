@@ -88,3 +88,21 @@ TEST(ReportTable, OneChangePerOperation) {
     table.setCell(1, 1, "x");
     EXPECT_EQ(changes, 4);
 }
+
+// What a view must measure again after a change: the rows written, shown or hidden, and nothing twice.
+TEST(ReportTable, WrittenRowsAreToldOnce) {
+    ReportTable table;
+    const auto take = [&] {
+        const ReportTable::RowRange r = table.takeWrittenRows();
+        return std::make_pair(r.first, r.last);
+    };
+    EXPECT_GT(table.takeWrittenRows().first, table.takeWrittenRows().last); // nothing written yet
+    table.writeHeadings();
+    EXPECT_EQ(take(), std::make_pair(0, 0));
+    table.addResultRow(4, "a", 5, std::nullopt, std::nullopt, 20, "", "", "");
+    table.setCell(2, 1, "b");
+    EXPECT_EQ(take(), std::make_pair(2, 5));
+    EXPECT_GT(table.takeWrittenRows().first, table.takeWrittenRows().last);
+    table.clear(5);
+    EXPECT_EQ(take(), std::make_pair(1, 7));
+}
