@@ -217,6 +217,17 @@ void configureServer(QSqlDatabase& db, const QString& url) {
     db.setConnectOptions(options.join(u';'));
 }
 
+// An element of a PostgreSQL array's text: quoted, its quotes and backslashes escaped.
+QString arrayText(const QString& text) {
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        if (c == u'"' || c == u'\\')
+            out += u'\\';
+        out += c;
+    }
+    return out + u'"';
+}
+
 } // namespace
 
 std::unique_ptr<Store> Store::openServer(const QString& url, bool create, QString& error) {
@@ -733,6 +744,10 @@ std::optional<Store::Counts> Store::counts(QString& error) {
 }
 
 AppendResult Store::ship(const std::vector<Record>& records, QString& error) {
+    if (!server_) {
+        error = QStringLiteral("records are shipped to a server only");
+        return AppendResult::Failed;
+    }
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
     if (!q.exec(beginStatement())) {
@@ -763,32 +778,29 @@ AppendResult Store::ship(const std::vector<Record>& records, QString& error) {
         if (q.numRowsAffected() != 1)
             continue; // there already, with its lines
         added = true;
-        // Many lines to a statement: one round trip to the server for each, not one for each line.
-        constexpr size_t kLinesPerStatement = 500;
-        const QString id = record.text(u"id");
-        for (size_t first = 0; first < record.lines.size(); first += kLinesPerStatement) {
-            const size_t count = std::min(kLinesPerStatement, record.lines.size() - first);
-            QStringList rows;
-            for (size_t k = 0; k < count; ++k)
-                rows << QStringLiteral("(?,?,?,?,?,?,?,?)");
-            QSqlQuery lines(db);
-            lines.prepare(QStringLiteral("INSERT INTO record_lines (record_id, n, elapsed_ms, raw, signal, "
-                                         "smoothed, derivative, temperature) VALUES ") +
-                          rows.join(u','));
-            for (size_t k = first; k < first + count; ++k) {
-                const RecordLine& l = record.lines[k];
-                lines.addBindValue(id);
-                lines.addBindValue(static_cast<qint64>(k));
-                lines.addBindValue(l.elapsedMs);
-                lines.addBindValue(l.raw);
-                lines.addBindValue(l.signal);
-                lines.addBindValue(l.smoothed);
-                lines.addBindValue(l.derivative);
-                lines.addBindValue(l.temperature);
-            }
-            if (!lines.exec())
-                return fail(lines);
+        // A run's lines in one statement, each column an array: one round trip and one short statement
+        // for the server to read, not one for each line.
+        QStringList n, elapsed, raw, signal, smoothed, derivative, temperature;
+        for (size_t k = 0; k < record.lines.size(); ++k) {
+            const RecordLine& l = record.lines[k];
+            n << QString::number(k);
+            elapsed << QString::number(l.elapsedMs);
+            raw << arrayText(l.raw);
+            signal << canonicalNumber(l.signal);
+            smoothed << canonicalNumber(l.smoothed);
+            derivative << canonicalNumber(l.derivative);
+            temperature << canonicalNumber(l.temperature);
         }
+        QSqlQuery lines(db);
+        lines.prepare(QStringLiteral(
+            "INSERT INTO record_lines (record_id, n, elapsed_ms, raw, signal, smoothed, derivative, "
+            "temperature) SELECT ?, t.* FROM unnest(?::bigint[], ?::bigint[], ?::text[], ?::float8[], "
+            "?::float8[], ?::float8[], ?::float8[]) AS t"));
+        lines.addBindValue(record.text(u"id"));
+        for (const QStringList* column : {&n, &elapsed, &raw, &signal, &smoothed, &derivative, &temperature})
+            lines.addBindValue(u'{' + column->join(u',') + u'}');
+        if (!lines.exec())
+            return fail(lines);
     }
     if (!q.exec(QStringLiteral("COMMIT"))) {
         error = sqlError(q);
