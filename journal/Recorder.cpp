@@ -161,7 +161,7 @@ void Recorder::work() {
     if (!notice.isEmpty()) {
         report(notice);
         if (!options_.dataFolder.isEmpty())
-            clearChainAnchor(options_.dataFolder);
+            options_.station.id = beginNewChain(options_.dataFolder);
     }
     if (!store)
         report(error + QStringLiteral("; runs are not recorded in the journal"));

@@ -194,6 +194,25 @@ TEST_F(JournalServer, TwoStationsWritingAtOnceBothCompleteAndBothChainsVerify) {
     EXPECT_EQ(report->stations, 2);
 }
 
+// The local journal damaged and begun anew restarts its numbering: as a new chain of its own, the server
+// takes it beside the old one instead of refusing its numbers for ever.
+TEST_F(JournalServer, AJournalBegunAnewAfterDamageStillReachesTheServer) {
+    EXPECT_TRUE(replayDay(folder("a"), cluster.url()).isEmpty());
+    EXPECT_EQ(journal(folder("a"), {QStringLiteral("sync")}).exitCode, 0);
+    QFile damaged(folder("a") + QStringLiteral("/lorimet.db"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(8192, '\x11'));
+    damaged.close();
+    const QStringList messages = replayDay(folder("a"), cluster.url());
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'\n').toStdString();
+    const Tool sync = journal(folder("a"), {QStringLiteral("sync")});
+    EXPECT_EQ(sync.exitCode, 0) << sync.err.toStdString();
+    const Tool verified = journal(folder("a"), {QStringLiteral("verify")});
+    EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
+    EXPECT_TRUE(verified.out.contains(QStringLiteral("8 records of 2 stations")))
+        << verified.out.toStdString();
+}
+
 // What SQLite and PostgreSQL keep of a number or a text differs in type, never in value: the record
 // read back from the server hashes as the station hashed it.
 TEST_F(JournalServer, ARecordReadBackFromTheServerHasItsHash) {

@@ -464,7 +464,7 @@ int main(int argc, char** argv) {
         store = Store::openSqlite(url->path, error, &notice);
         if (!notice.isEmpty()) {
             err() << "lorimet-journal: " << notice << "\n";
-            clearChainAnchor(a.dataFolder);
+            beginNewChain(a.dataFolder);
         }
     } else {
         store = Store::openExisting(url->path, error);
