@@ -77,6 +77,11 @@ bool Outbox::waitEmpty(std::chrono::milliseconds timeout) {
     return done_.wait_for(lock, timeout, [this] { return handled_ == told_ && waiting_ == 0; });
 }
 
+void Outbox::finish(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    done_.wait_for(lock, timeout, [this] { return lost_ || (handled_ == told_ && waiting_ == 0); });
+}
+
 void Outbox::work() {
 #ifdef Q_OS_LINUX
     // Below the window's thread, like the journal's writer.
@@ -136,6 +141,7 @@ void Outbox::work() {
             waiting_ = outcome.waiting;
             // Records committed during the attempt are handled by the next one, at once.
             handled_ = told;
+            lost_ = !outcome.ok;
         }
         done_.notify_all();
     }

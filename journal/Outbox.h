@@ -49,6 +49,9 @@ class Outbox {
     void recordCommitted();
     // True once every record committed so far is acknowledged; false when `timeout` passes first.
     bool waitEmpty(std::chrono::milliseconds timeout);
+    // At the program's end: waits at most `timeout` for the records just committed, but not at all while
+    // the server is away (they wait for the next start or sync).
+    void finish(std::chrono::milliseconds timeout);
 
   private:
     void work();
@@ -62,6 +65,7 @@ class Outbox {
     qint64 told_ = 1; // records committed (the first attempt ships what waits from before)
     qint64 handled_ = 0;
     qint64 waiting_ = -1;
+    bool lost_ = false; // the last attempt failed
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

@@ -120,7 +120,11 @@ Recorder::~Recorder() {
     }
     wake_.notify_all();
     thread_.join();
-    outbox_.reset();
+    if (outbox_) {
+        // The runs that ended last get a moment to reach a server that is there.
+        outbox_->finish(std::chrono::seconds(2));
+        outbox_.reset();
+    }
 }
 
 void Recorder::report(const QString& message) {

@@ -40,7 +40,9 @@ QString systemAccount();
 class Recorder : public RunSink {
   public:
     Recorder(RecorderOptions options, std::function<void(const QString&)> report);
-    ~Recorder() override; // writes what is queued, then stops
+    // Writes what is queued, gives the outbox up to 2 s to ship it (none while the server is away), then
+    // stops.
+    ~Recorder() override;
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
