@@ -89,6 +89,9 @@ class MainWindow : public QMainWindow, public Display {
     void tableChanged() override;
     void setProbeDescriptions(const QStringList& descriptions) override;
     void setDayFileWarning(const QString& text) override;
+    // Records of the journal that the lab server has not taken yet: a note at the right of the status bar,
+    // shown while there are any (no box: they are safe in the local journal and are shipped by themselves).
+    void setJournalWaiting(qint64 waiting);
     void setLoadProgress(int percent) override;
     void loadFinished() override;
     void addFileCurvePair(const QList<double>& x, const QList<double>& signal,

@@ -268,6 +268,21 @@ void MainWindow::setDayFileWarning(const QString& text) {
     dayFileWarning_->setVisible(!text.isEmpty());
 }
 
+void MainWindow::setJournalWaiting(qint64 waiting) {
+    auto* note = statusBar()->findChild<QLabel*>(QStringLiteral("JournalWaiting"));
+    if (!note) {
+        if (waiting <= 0)
+            return; // made when first needed: the status bar stays as it is without a server
+        note = new QLabel(statusBar());
+        note->setObjectName(QStringLiteral("JournalWaiting"));
+        note->setToolTip(QStringLiteral("Записи журнала сохранены на этом компьютере и будут отправлены на "
+                                        "сервер лаборатории, как только он станет доступен."));
+        statusBar()->addPermanentWidget(note);
+    }
+    note->setText(QStringLiteral("Не отправлено на сервер: %1").arg(waiting));
+    note->setVisible(waiting > 0);
+}
+
 // The bar lies over the left part of InfoPanel while a protocol file is read; the waiting text, pushed to the
 // right by its leading blanks, stays readable beside it.
 void MainWindow::setLoadProgress(int percent) {

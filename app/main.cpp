@@ -1,5 +1,6 @@
 // lorimet [--demo] [--data-dir DIR] [--journal URL]: the analyser's front end.
 #include "app/Application.h"
+#include "app/MainWindow.h"
 #include "app/Pictures.h"
 #include "app/SplashWindow.h"
 #include "config/Configuration.h"
@@ -85,9 +86,16 @@ int main(int argc, char** argv) {
 
     Application program(options, config);
     program.engine().setRunSink(recorder.get());
+    // The outbox's count comes from its own thread; the window shows it on its own.
+    MainWindow* window = &program.window();
+    recorder->setWaitingObserver([window](qint64 waiting) {
+        QMetaObject::invokeMethod(
+            window, [window, waiting] { window->setJournalWaiting(waiting); }, Qt::QueuedConnection);
+    });
     program.start();
     splash.reset(); // gone before the event loop starts
     const int result = QApplication::exec();
+    recorder->setWaitingObserver({}); // before the window goes
     // The close sequence has saved the day and the configuration: a new start may begin while this process
     // still takes its windows down (the curves of a large protocol file take a moment to go).
     instance.unlock();

@@ -1,5 +1,8 @@
 // The journal's cost for a run of 36 000 lines (30 min at 20 Hz): on the window's thread, handing the
-// finished run to the recorder; on the writer thread, the record and its lines committed to SQLite.
+// finished run to the recorder; on the writer thread, the record and its lines committed to SQLite. With
+// LORIMET_BENCH_SERVER set to a server's URL (its schema made with lorimet-journal init), also the outbox
+// shipping a backlog of 1 000 records of 20 and of 600 lines (5 min at 2 Hz) to it.
+#include "journal/Outbox.h"
 #include "journal/Recorder.h"
 #include "journal/Store.h"
 
@@ -70,6 +73,40 @@ void BM_StoreAppend(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StoreAppend)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// A backlog of 1 000 records shipped from the local journal to the server: what a station that was cut off
+// for a few days sends when the server is back.
+void BM_ShipBacklog(benchmark::State& state) {
+    const QString server = qEnvironmentVariable("LORIMET_BENCH_SERVER");
+    if (server.isEmpty()) {
+        state.SkipWithError("LORIMET_BENCH_SERVER names no server");
+        return;
+    }
+    QString error;
+    auto remote = Store::openServer(server, false, error);
+    if (!remote) {
+        state.SkipWithError(error.toStdString().c_str());
+        return;
+    }
+    FinishedRun run = longRun();
+    run.lines.resize(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        auto local = Store::openSqlite(dir.filePath(QStringLiteral("lorimet.db")), error);
+        RecorderOptions options;
+        options.station = {QUuid::createUuid().toString(QUuid::WithoutBraces), QStringLiteral("bench"), {}};
+        for (int k = 0; k < 1000; ++k) {
+            Record record = recordOf(run, options);
+            local->append(record, error);
+        }
+        state.ResumeTiming();
+        const ShipOutcome outcome = shipWaiting(*local, *remote, server);
+        if (!outcome.ok || outcome.shipped != 1000)
+            state.SkipWithError(outcome.error.toStdString().c_str());
+    }
+}
+BENCHMARK(BM_ShipBacklog)->Arg(20)->Arg(600)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 
 } // namespace
 

@@ -120,6 +120,26 @@ Recorder::~Recorder() {
     }
     wake_.notify_all();
     thread_.join();
+    if (outbox_) {
+        // The runs that ended last get a moment to reach a server that is there.
+        outbox_->finish(std::chrono::seconds(2));
+        outbox_.reset();
+    }
+}
+
+void Recorder::report(const QString& message) {
+    std::lock_guard lock(reportMutex_);
+    report_(message);
+}
+
+bool Recorder::waitShipped(std::chrono::milliseconds timeout) {
+    waitIdle();
+    return !outbox_ || outbox_->waitEmpty(timeout);
+}
+
+void Recorder::setWaitingObserver(std::function<void(qint64)> observer) {
+    std::lock_guard lock(reportMutex_);
+    observer_ = std::move(observer);
 }
 
 void Recorder::runFinished(FinishedRun run) {
@@ -143,12 +163,21 @@ void Recorder::work() {
     QString error, notice;
     std::unique_ptr<Store> store = Store::openSqlite(options_.path, error, &notice);
     if (!notice.isEmpty()) {
-        report_(notice);
+        report(notice);
         if (!options_.dataFolder.isEmpty())
-            clearChainAnchor(options_.dataFolder);
+            options_.station.id = beginNewChain(options_.dataFolder);
     }
     if (!store)
-        report_(error + QStringLiteral("; runs are not recorded in the journal"));
+        report(error + QStringLiteral("; runs are not recorded in the journal"));
+    else if (!options_.server.isEmpty())
+        outbox_ = std::make_unique<Outbox>(
+            OutboxOptions{options_.path, options_.server, options_.firstRetry, options_.longestRetry},
+            [this](const QString& message) { report(message); },
+            [this](qint64 waiting) {
+                std::lock_guard lock(reportMutex_);
+                if (observer_)
+                    observer_(waiting);
+            });
     std::unique_lock lock(mutex_);
     for (;;) {
         busy_ = false;
@@ -162,13 +191,17 @@ void Recorder::work() {
         lock.unlock();
         if (store) {
             Record record = recordOf(run, options_);
-            if (store->append(record, error) == AppendResult::Failed)
-                report_(QStringLiteral("the %1 record could not be written to the journal %2: %3")
-                            .arg(record.text(u"kind"), options_.path, error));
-            else if (!options_.dataFolder.isEmpty())
-                writeChainAnchor(options_.dataFolder,
-                                 {options_.path, record.text(u"station"), record.value(u"seq").toLongLong(),
-                                  record.text(u"hash")});
+            if (store->append(record, error) == AppendResult::Failed) {
+                report(QStringLiteral("the %1 record could not be written to the journal %2: %3")
+                           .arg(record.text(u"kind"), options_.path, error));
+            } else {
+                if (!options_.dataFolder.isEmpty())
+                    writeChainAnchor(options_.dataFolder,
+                                     {options_.path, record.text(u"station"),
+                                      record.value(u"seq").toLongLong(), record.text(u"hash")});
+                if (outbox_)
+                    outbox_->recordCommitted();
+            }
         }
         lock.lock();
     }
@@ -176,7 +209,9 @@ void Recorder::work() {
 
 std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString& url, const QString& source,
                                         const QString& appVersion,
-                                        const std::function<void(const QString&)>& report) {
+                                        const std::function<void(const QString&)>& report,
+                                        std::chrono::milliseconds firstRetry,
+                                        std::chrono::milliseconds longestRetry) {
     RecorderOptions o;
     o.station = loadStation(dataFolder);
     o.source = source;
@@ -190,11 +225,12 @@ std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString
         if (!given)
             report(error + QStringLiteral("; recording to the local journal"));
         else if (given->kind == JournalUrl::Kind::Postgresql)
-            report(QStringLiteral("a PostgreSQL journal is not supported by this build yet; recording to the "
-                                  "local journal"));
+            o.server = given->connection; // the local journal first, then the server
         else
             parsed = given;
     }
+    o.firstRetry = firstRetry;
+    o.longestRetry = longestRetry;
     o.path = parsed->path;
     o.dataFolder = dataFolder;
     return std::make_unique<Recorder>(std::move(o), report);

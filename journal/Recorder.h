@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/RunSink.h"
+#include "journal/Outbox.h"
 #include "journal/Record.h"
 #include "journal/Station.h"
 
@@ -22,6 +23,9 @@ struct RecorderOptions {
     QString source = QStringLiteral("live");
     QString operatorName; // the system account
     QString appVersion;
+    QString server; // the lab server's URL; empty: the local journal only
+    std::chrono::milliseconds firstRetry{1000};
+    std::chrono::milliseconds longestRetry{60000};
 };
 
 // A finished run as its record, before the store numbers it in the chain.
@@ -30,21 +34,31 @@ Record recordOf(const FinishedRun& run, const RecorderOptions& options);
 QString systemAccount();
 
 // Records each finished run in the journal. The engine's thread only queues the run; a writer thread with
-// its own connection makes the record and commits it, so a long run costs the window nothing. Messages
-// (a journal kept aside, a record that could not be written) go to `report`, called on the writer thread.
+// its own connection makes the record and commits it, so a long run costs the window nothing. With a
+// server, the outbox's worker then ships it. Messages (a journal kept aside, a record that could not be
+// written, the server lost) go to `report`, called on one of those threads, one message at a time.
 class Recorder : public RunSink {
   public:
     Recorder(RecorderOptions options, std::function<void(const QString&)> report);
-    ~Recorder() override; // writes what is queued, then stops
+    // Writes what is queued, gives the outbox up to 2 s to ship it (none while the server is away), then
+    // stops.
+    ~Recorder() override;
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
     void runFinished(FinishedRun run) override;
     // Returns once every run queued so far is written (or failed).
     void waitIdle();
+    // Returns true once every run queued so far is written and, with a server, acknowledged by it; false
+    // when `timeout` passes first.
+    bool waitShipped(std::chrono::milliseconds timeout);
+    // Told, on the outbox's thread, how many records wait for the server after each attempt to ship them
+    // (a window shows it). Set it empty before whatever it calls is gone.
+    void setWaitingObserver(std::function<void(qint64)> observer);
 
   private:
     void work();
+    void report(const QString& message);
 
     RecorderOptions options_;
     std::function<void(const QString&)> report_;
@@ -52,17 +66,22 @@ class Recorder : public RunSink {
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::deque<FinishedRun> queue_;
+    std::unique_ptr<Outbox> outbox_; // made by the writer once the local journal is open
+    std::mutex reportMutex_;
+    std::function<void(qint64)> observer_;
     bool busy_ = false;
     bool stopping_ = false;
     std::thread thread_;
 };
 
 // The recorder of a data folder's journal: the station from its lorimet.ini, the local journal
-// (sqlite:lorimet.db unless `url` names another SQLite file). A URL that does not read is reported and the
-// default local journal is used; a server URL is reported as not supported by this build, and the local
-// journal records alone.
+// (sqlite:lorimet.db unless `url` names another SQLite file), and with a postgresql:// URL (`url`, else
+// lorimet.ini's) the outbox that ships the local journal's records to that server. A URL that does not
+// read is reported and the local journal records alone.
 std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString& url, const QString& source,
                                         const QString& appVersion,
-                                        const std::function<void(const QString&)>& report);
+                                        const std::function<void(const QString&)>& report,
+                                        std::chrono::milliseconds firstRetry = std::chrono::seconds(1),
+                                        std::chrono::milliseconds longestRetry = std::chrono::minutes(1));
 
 } // namespace lorimet::journal

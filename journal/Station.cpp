@@ -52,4 +52,13 @@ void clearChainAnchor(const QString& dataFolder) {
     ini.sync();
 }
 
+QString beginNewChain(const QString& dataFolder) {
+    clearChainAnchor(dataFolder);
+    QSettings ini(QDir(dataFolder).filePath(QStringLiteral("lorimet.ini")), QSettings::IniFormat);
+    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    ini.setValue(QStringLiteral("station/id"), id);
+    ini.sync();
+    return id;
+}
+
 } // namespace lorimet::journal

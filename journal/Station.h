@@ -7,8 +7,8 @@
 namespace lorimet::journal {
 
 // The station's identity and journal setting, kept in lorimet.ini in the data folder (never in the
-// configuration file). The id is made on first start and never changes; the name defaults to the host
-// name.
+// configuration file). The id is made on first start and names the station's chain: it changes only when
+// the journal is begun anew (beginNewChain). The name defaults to the host name.
 struct Station {
     QString id;
     QString name;
@@ -30,6 +30,10 @@ std::optional<ChainAnchor> readChainAnchor(const QString& dataFolder, const QStr
 void writeChainAnchor(const QString& dataFolder, const ChainAnchor& anchor);
 // A journal begun anew (the old file kept aside) starts without an anchor.
 void clearChainAnchor(const QString& dataFolder);
+// A journal begun anew starts a new chain: no anchor, and a new station id (the name stays), so that a
+// server holding the old chain takes the new one beside it instead of refusing its numbers. Returns the
+// new id.
+QString beginNewChain(const QString& dataFolder);
 
 // Reads lorimet.ini, writing the id and name it lacks. A data folder that cannot be written still gets a
 // station for this run (a new id, not kept).

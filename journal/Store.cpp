@@ -1,4 +1,5 @@
 #include "journal/Store.h"
+#include "journal/JournalUrl.h"
 
 #include <QAtomicInteger>
 #include <QDateTime>
@@ -9,6 +10,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QUrl>
+#include <QUrlQuery>
 
 namespace lorimet::journal {
 
@@ -19,23 +22,37 @@ QString newConnectionName() {
     return QStringLiteral("lorimet-journal-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-QString columnType(FieldType type) {
+// PostgreSQL's REAL is single precision and its INTEGER 32 bits: the server gets the types that keep a
+// double and a 64-bit number as SQLite's REAL and INTEGER do.
+QString columnType(FieldType type, bool server) {
     switch (type) {
     case FieldType::Text:
         return QStringLiteral("TEXT");
     case FieldType::Number:
-        return QStringLiteral("REAL");
+        return server ? QStringLiteral("DOUBLE PRECISION") : QStringLiteral("REAL");
     case FieldType::Integer:
     case FieldType::Boolean:
-        return QStringLiteral("INTEGER");
+        return server ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
     }
     return {};
 }
 
-QStringList schemaStatements() {
+// The outbox's acknowledgements: a record shipped to a server gets a row here once the server has
+// committed it. Only ever inserted, like the records themselves; `server` is the URL it went to, so a
+// station given another server ships its records there too.
+QStringList shippedStatements() {
+    return {QStringLiteral("CREATE TABLE shipped (record_id TEXT NOT NULL, server TEXT NOT NULL, shipped_at "
+                           "TEXT NOT NULL, PRIMARY KEY (record_id, server))"),
+            QStringLiteral("CREATE TRIGGER shipped_no_update BEFORE UPDATE ON shipped BEGIN SELECT "
+                           "RAISE(ABORT, 'the journal is append-only'); END"),
+            QStringLiteral("CREATE TRIGGER shipped_no_delete BEFORE DELETE ON shipped BEGIN SELECT "
+                           "RAISE(ABORT, 'the journal is append-only'); END")};
+}
+
+QStringList schemaStatements(bool server) {
     QStringList columns;
     for (const FieldInfo& f : kFields) {
-        QString column = QLatin1StringView(f.name) + u' ' + columnType(f.type);
+        QString column = QLatin1StringView(f.name) + u' ' + columnType(f.type, server);
         const QLatin1StringView name(f.name);
         if (name == "id")
             column += QStringLiteral(" PRIMARY KEY");
@@ -52,11 +69,24 @@ QStringList schemaStatements() {
     s << QStringLiteral("CREATE UNIQUE INDEX records_import_key ON records (import_key) WHERE import_key IS "
                         "NOT NULL");
     s << QStringLiteral("CREATE INDEX records_order ON records (finished_at, station, seq)");
-    s << QStringLiteral("CREATE TABLE record_lines (record_id TEXT NOT NULL, n INTEGER NOT NULL, elapsed_ms "
-                        "INTEGER NOT NULL, raw TEXT NOT NULL, signal REAL NOT NULL, smoothed REAL NOT NULL, "
-                        "derivative REAL NOT NULL, temperature REAL NOT NULL, PRIMARY KEY (record_id, n)) "
-                        "WITHOUT ROWID");
+    const QString integer = columnType(FieldType::Integer, server);
+    const QString real = columnType(FieldType::Number, server);
+    s << QStringLiteral("CREATE TABLE record_lines (record_id TEXT NOT NULL, n %1 NOT NULL, elapsed_ms "
+                        "%1 NOT NULL, raw TEXT NOT NULL, signal %2 NOT NULL, smoothed %2 NOT NULL, "
+                        "derivative %2 NOT NULL, temperature %2 NOT NULL, PRIMARY KEY (record_id, n))")
+                 .arg(integer, real) +
+             (server ? QString() : QStringLiteral(" WITHOUT ROWID"));
     // The program only ever inserts; a record is corrected by a new one that names it.
+    if (server) {
+        s << QStringLiteral("CREATE FUNCTION journal_append_only() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                            "BEGIN RAISE EXCEPTION 'the journal is append-only'; END $$");
+        for (const char* table : {"records", "record_lines", "schema_version"})
+            s << QStringLiteral("CREATE TRIGGER %1_no_change BEFORE UPDATE OR DELETE OR TRUNCATE ON %1 FOR "
+                                "EACH STATEMENT EXECUTE FUNCTION journal_append_only()")
+                     .arg(QLatin1StringView(table));
+        return s;
+    }
+    s << shippedStatements();
     for (const char* table : {"records", "record_lines", "schema_version"})
         for (const char* verb : {"UPDATE", "DELETE"})
             s << QStringLiteral("CREATE TRIGGER %1_no_%2 BEFORE %3 ON %1 BEGIN SELECT RAISE(ABORT, 'the "
@@ -115,6 +145,13 @@ QString selectColumns() {
     return names.join(QStringLiteral(", "));
 }
 
+// A value as bound to a statement: booleans are kept as the integers 0 and 1 in both stores.
+QVariant bindable(const QVariant& v) {
+    if (v.typeId() == QMetaType::Bool)
+        return static_cast<qint64>(v.toBool() ? 1 : 0);
+    return v;
+}
+
 Record readRecord(const QSqlQuery& q) {
     Record r;
     for (size_t i = 0; i < kFields.size(); ++i)
@@ -139,7 +176,127 @@ bool readLines(QSqlDatabase& db, const QString& id, std::vector<RecordLine>& lin
     return true;
 }
 
+// A value in libpq's key=value form: quoted, with its quotes and backslashes escaped.
+QString conninfoValue(const QString& value) {
+    QString v = value;
+    v.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+    return u'\'' + v + u'\'';
+}
+
+// libpq's connection URI in the parts Qt SQL takes: host, port, user and database, the other parameters as
+// connect options. A connection that hangs would keep the outbox's thread (and the program's exit) waiting:
+// without a connect_timeout of the URL's own, 5 seconds.
+void configureServer(QSqlDatabase& db, const QString& url) {
+    const QUrl u(url);
+    if (!u.host().isEmpty())
+        db.setHostName(u.host());
+    if (u.port() > 0)
+        db.setPort(u.port());
+    if (!u.userName().isEmpty())
+        db.setUserName(u.userName());
+    const QString path = u.path();
+    if (path.size() > 1)
+        db.setDatabaseName(path.mid(1));
+    QStringList options;
+    bool timeout = false;
+    for (const auto& [key, value] : QUrlQuery(u).queryItems(QUrl::FullyDecoded)) {
+        if (key == u"host")
+            db.setHostName(value);
+        else if (key == u"port")
+            db.setPort(value.toInt());
+        else if (key == u"user")
+            db.setUserName(value);
+        else if (key == u"dbname")
+            db.setDatabaseName(value);
+        else
+            options << key + u'=' + conninfoValue(value);
+        timeout = timeout || key == u"connect_timeout";
+    }
+    if (!timeout)
+        options << QStringLiteral("connect_timeout=5");
+    db.setConnectOptions(options.join(u';'));
+}
+
+// An element of a PostgreSQL array's text: quoted, its quotes and backslashes escaped.
+QString arrayText(const QString& text) {
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        if (c == u'"' || c == u'\\')
+            out += u'\\';
+        out += c;
+    }
+    return out + u'"';
+}
+
 } // namespace
+
+std::unique_ptr<Store> Store::openServer(const QString& url, bool create, QString& error) {
+    const QString name = newConnectionName();
+    std::unique_ptr<Store> store(new Store(url, name));
+    store->server_ = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        if (!db.isValid()) {
+            error = QStringLiteral("the PostgreSQL driver of Qt SQL is not installed (libqt6sql6-psql)");
+            return nullptr;
+        }
+        configureServer(db, url);
+        if (!db.open()) {
+            error = QStringLiteral("cannot reach the journal's server %1: %2")
+                        .arg(url, db.lastError().text().trimmed());
+            return nullptr;
+        }
+    }
+    QString why;
+    if (!store->prepareServerSchema(why, create)) {
+        error = QStringLiteral("the journal on the server %1 cannot be used: %2").arg(url, why);
+        return nullptr;
+    }
+    return store;
+}
+
+bool Store::prepareServerSchema(QString& error, bool create) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema = "
+                               "current_schema()"))) {
+        error = sqlError(q);
+        return false;
+    }
+    QStringList tables;
+    while (q.next())
+        tables << q.value(0).toString();
+    q.finish();
+    if (!tables.contains(QStringLiteral("schema_version"))) {
+        // The program never makes a server's schema: its administrator does, with lorimet-journal init.
+        if (!create) {
+            error = QStringLiteral("it holds no journal (its administrator makes one with lorimet-journal "
+                                   "init)");
+            return false;
+        }
+        if (tables.contains(QStringLiteral("records")) || tables.contains(QStringLiteral("record_lines"))) {
+            error = QStringLiteral("it holds other tables named as the journal's");
+            return false;
+        }
+        return applySchema(schemaStatements(true), error);
+    }
+    bool foreign = false;
+    if (!checkVersion(error, foreign, create))
+        return false;
+    if (version_ < kSchemaVersion) {
+        error = QStringLiteral("its schema version %1 is older than this program's (%2): its administrator "
+                               "upgrades it with lorimet-journal init")
+                    .arg(version_)
+                    .arg(kSchemaVersion);
+        return false;
+    }
+    return true;
+}
+
+QString Store::beginStatement() const {
+    // SQLite takes its write lock at once, so two writers never meet halfway through.
+    return server_ ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE");
+}
 
 std::unique_ptr<Store> Store::openSqlite(const QString& path, QString& error, QString* notice) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -230,33 +387,47 @@ bool Store::prepareSchema(QString& error, bool& foreign, bool create) {
         foreign = true;
         return false;
     }
-    if (tables.isEmpty()) {
-        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-            error = sqlError(q);
-            return false;
-        }
-        for (const QString& statement : schemaStatements())
-            if (!q.exec(statement)) {
-                error = sqlError(q);
-                q.exec(QStringLiteral("ROLLBACK"));
-                return false;
-            }
-        q.prepare(QStringLiteral("INSERT INTO schema_version (version, applied_at) VALUES (?, ?)"));
-        q.addBindValue(kSchemaVersion);
-        q.addBindValue(isoTime(QDateTime::currentDateTime()));
-        if (!q.exec() || !q.exec(QStringLiteral("COMMIT"))) {
-            error = sqlError(q);
-            q.exec(QStringLiteral("ROLLBACK"));
-            return false;
-        }
-        return true;
+    if (tables.isEmpty())
+        return applySchema(schemaStatements(false), error);
+    return checkVersion(error, foreign, create);
+}
+
+// The statements in one transaction, then the version they make.
+bool Store::applySchema(const QStringList& statements, QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!q.exec(beginStatement())) {
+        error = sqlError(q);
+        return false;
     }
+    for (const QString& statement : statements)
+        if (!q.exec(statement)) {
+            error = sqlError(q);
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+    q.prepare(QStringLiteral("INSERT INTO schema_version (version, applied_at) VALUES (?, ?)"));
+    q.addBindValue(kSchemaVersion);
+    q.addBindValue(isoTime(QDateTime::currentDateTime()));
+    if (!q.exec() || !q.exec(QStringLiteral("COMMIT"))) {
+        error = sqlError(q);
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    version_ = kSchemaVersion;
+    return true;
+}
+
+bool Store::checkVersion(QString& error, bool& foreign, bool upgrade) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT max(version) FROM schema_version")) || !q.next()) {
         error = sqlError(q);
         foreign = true;
         return false;
     }
     const int version = q.value(0).toInt();
+    q.finish();
     if (version > kSchemaVersion) {
         // A newer program's journal: left as it is, never moved aside.
         error = QStringLiteral("its schema version %1 is newer than this program's (%2)")
@@ -269,8 +440,15 @@ bool Store::prepareSchema(QString& error, bool& foreign, bool create) {
         foreign = true;
         return false;
     }
-    // Later schema versions add their upgrade steps here, from `version` up to kSchemaVersion.
-    return true;
+    version_ = version;
+    if (version == kSchemaVersion || !upgrade)
+        return true;
+    // Version 2 added the outbox's acknowledgements (a local journal only: the server's schema began at
+    // version 2).
+    QStringList steps;
+    if (version < 2 && !server_)
+        steps << shippedStatements();
+    return applySchema(steps, error);
 }
 
 AppendResult Store::append(Record& record, QString& error) {
@@ -281,7 +459,7 @@ AppendResult Store::append(Record& record, QString& error) {
 AppendResult Store::appendAll(const std::vector<Record*>& records, QString& error) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+    if (!q.exec(beginStatement())) {
         error = sqlError(q);
         return AppendResult::Failed;
     }
@@ -363,7 +541,7 @@ AppendResult Store::insert(Record& record, QString& error) {
     q.prepare(QStringLiteral("INSERT INTO records (") + selectColumns() +
               QStringLiteral(", search_text) VALUES (") + marks.join(u',') + QStringLiteral(", ?)"));
     for (const QVariant& v : record.values)
-        q.addBindValue(v);
+        q.addBindValue(bindable(v));
     q.addBindValue(searchText(record));
     if (!q.exec())
         return fail(q);
@@ -409,7 +587,8 @@ std::vector<Record> Store::list(const ListFilter& filter, QString& error) {
         binds << filter.station << filter.station;
     }
     if (!filter.search.isEmpty()) {
-        where << QStringLiteral("instr(search_text, ?) > 0");
+        where << (server_ ? QStringLiteral("strpos(search_text, ?) > 0")
+                          : QStringLiteral("instr(search_text, ?) > 0"));
         binds << filter.search.toCaseFolded();
     }
     QString sql = QStringLiteral("SELECT ") + selectColumns() + QStringLiteral(" FROM records");
@@ -453,7 +632,10 @@ std::optional<Record> Store::find(const QString& id, bool withLines, QString& er
 std::optional<VerifyReport> Store::verify(QString& error, const std::optional<ChainAnchor>& anchor) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
-    q.setForwardOnly(true);
+    // The lines are read while the records are walked: Qt's PostgreSQL driver streams a forward-only
+    // result row by row and loses it when another query runs on the connection, so there the records
+    // come whole.
+    q.setForwardOnly(!server_);
     if (!q.exec(QStringLiteral("SELECT ") + selectColumns() +
                 QStringLiteral(" FROM records ORDER BY station, seq"))) {
         error = sqlError(q);
@@ -559,6 +741,151 @@ std::optional<Store::Counts> Store::counts(QString& error) {
     }
     c.schemaVersion = q.value(0).toInt();
     return c;
+}
+
+AppendResult Store::ship(const std::vector<Record>& records, QString& error) {
+    if (!server_) {
+        error = QStringLiteral("records are shipped to a server only");
+        return AppendResult::Failed;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!q.exec(beginStatement())) {
+        error = sqlError(q);
+        return AppendResult::Failed;
+    }
+    auto fail = [&](const QSqlQuery& failed) {
+        error = sqlError(failed);
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return AppendResult::Failed;
+    };
+    QStringList marks;
+    for (size_t i = 0; i < kFields.size(); ++i)
+        marks << QStringLiteral("?");
+    // The id is the key: a record shipped again (its acknowledgement lost) is stored once. Another record
+    // under a station's number that is taken is an error, never skipped.
+    const QString sql = QStringLiteral("INSERT INTO records (") + selectColumns() +
+                        QStringLiteral(", search_text) VALUES (") + marks.join(u',') +
+                        QStringLiteral(", ?) ON CONFLICT (id) DO NOTHING");
+    bool added = false;
+    for (const Record& record : records) {
+        q.prepare(sql);
+        for (const QVariant& v : record.values)
+            q.addBindValue(bindable(v));
+        q.addBindValue(searchText(record));
+        if (!q.exec())
+            return fail(q);
+        if (q.numRowsAffected() != 1)
+            continue; // there already, with its lines
+        added = true;
+        // A run's lines in one statement, each column an array: one round trip and one short statement
+        // for the server to read, not one for each line.
+        QStringList n, elapsed, raw, signal, smoothed, derivative, temperature;
+        for (size_t k = 0; k < record.lines.size(); ++k) {
+            const RecordLine& l = record.lines[k];
+            n << QString::number(k);
+            elapsed << QString::number(l.elapsedMs);
+            raw << arrayText(l.raw);
+            signal << canonicalNumber(l.signal);
+            smoothed << canonicalNumber(l.smoothed);
+            derivative << canonicalNumber(l.derivative);
+            temperature << canonicalNumber(l.temperature);
+        }
+        QSqlQuery lines(db);
+        lines.prepare(QStringLiteral(
+            "INSERT INTO record_lines (record_id, n, elapsed_ms, raw, signal, smoothed, derivative, "
+            "temperature) SELECT ?, t.* FROM unnest(?::bigint[], ?::bigint[], ?::text[], ?::float8[], "
+            "?::float8[], ?::float8[], ?::float8[]) AS t"));
+        lines.addBindValue(record.text(u"id"));
+        for (const QStringList* column : {&n, &elapsed, &raw, &signal, &smoothed, &derivative, &temperature})
+            lines.addBindValue(u'{' + column->join(u',') + u'}');
+        if (!lines.exec())
+            return fail(lines);
+    }
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        error = sqlError(q);
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return AppendResult::Failed;
+    }
+    return added ? AppendResult::Added : AppendResult::AlreadyThere;
+}
+
+std::vector<Record> Store::waiting(const QString& server, int limit, QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    QString sql = QStringLiteral("SELECT ") + selectColumns() + QStringLiteral(" FROM records");
+    if (version_ >= 2)
+        sql += QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM shipped WHERE shipped.record_id = records.id "
+                              "AND shipped.server = ?)");
+    sql += QStringLiteral(" ORDER BY station, seq LIMIT ") + QString::number(limit);
+    q.prepare(sql);
+    if (version_ >= 2)
+        q.addBindValue(server);
+    std::vector<Record> out;
+    if (!q.exec()) {
+        error = sqlError(q);
+        return out;
+    }
+    while (q.next())
+        out.push_back(readRecord(q));
+    q.finish();
+    for (Record& r : out)
+        if (!readLines(db, r.text(u"id"), r.lines, error))
+            return {};
+    return out;
+}
+
+std::optional<qint64> Store::waitingCount(const QString& server, QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (version_ >= 2) {
+        q.prepare(QStringLiteral("SELECT count(*) FROM records WHERE NOT EXISTS (SELECT 1 FROM shipped WHERE "
+                                 "shipped.record_id = records.id AND shipped.server = ?)"));
+        q.addBindValue(server);
+    } else {
+        q.prepare(QStringLiteral("SELECT count(*) FROM records"));
+    }
+    if (!q.exec() || !q.next()) {
+        error = sqlError(q);
+        return std::nullopt;
+    }
+    return q.value(0).toLongLong();
+}
+
+bool Store::markShipped(const QStringList& ids, const QString& server, QString& error) {
+    if (version_ < 2) {
+        error = QStringLiteral("the journal %1 is of schema version %2: the program upgrades it when it "
+                               "next records (or lorimet-journal init)")
+                    .arg(path_)
+                    .arg(version_);
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!q.exec(beginStatement())) {
+        error = sqlError(q);
+        return false;
+    }
+    q.prepare(
+        QStringLiteral("INSERT OR IGNORE INTO shipped (record_id, server, shipped_at) VALUES (?, ?, ?)"));
+    const QString now = isoTime(QDateTime::currentDateTime());
+    for (const QString& id : ids) {
+        q.bindValue(0, id);
+        q.bindValue(1, server);
+        q.bindValue(2, now);
+        if (!q.exec()) {
+            error = sqlError(q);
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+    }
+    if (!QSqlQuery(db).exec(QStringLiteral("COMMIT"))) {
+        error = db.lastError().text();
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    return true;
 }
 
 } // namespace lorimet::journal

@@ -4,6 +4,7 @@
 #include "journal/Station.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -36,12 +37,12 @@ struct VerifyReport {
 
 enum class AppendResult { Added, AlreadyThere, Failed };
 
-// The journal in a SQLite file: WAL, synchronous=FULL, one transaction per record, the schema made and
-// upgraded here. Records are only ever inserted; triggers refuse UPDATE and DELETE on its tables. A Store
-// is used only on the thread that opened it.
+// The journal in a SQLite file (or on a PostgreSQL server, see openServer): WAL, synchronous=FULL, one
+// transaction per record, the schema made and upgraded here. Records are only ever inserted; triggers refuse
+// UPDATE and DELETE on its tables. A Store is used only on the thread that opened it.
 class Store {
   public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     // Opens the journal at `path`, creating it when it does not exist. A file that is no journal of this
     // program (damaged, foreign, not SQLite) is renamed aside — never overwritten — and a new journal is
@@ -50,11 +51,16 @@ class Store {
     static std::unique_ptr<Store> openSqlite(const QString& path, QString& error, QString* notice = nullptr);
     // Opens a journal that exists, changing nothing when it is not one (for reading and checking it).
     static std::unique_ptr<Store> openExisting(const QString& path, QString& error);
+    // Opens the journal on a PostgreSQL server (a libpq connection URI, its password not in it). Only
+    // `create` (lorimet-journal init, run by the server's administrator) makes or upgrades its schema;
+    // otherwise a server without the journal's schema, or with an older one, is refused with a message.
+    static std::unique_ptr<Store> openServer(const QString& url, bool create, QString& error);
     ~Store();
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
-    const QString& path() const { return path_; }
+    const QString& path() const { return path_; } // the file, or the server's URL
+    bool isServer() const { return server_; }
 
     // Numbers the record in its station's chain (seq, prev_hash, hash), links an analysis to the
     // calibration whose coefficients it used, and stores it with its lines in one transaction. A record
@@ -71,6 +77,15 @@ class Store {
     std::optional<VerifyReport> verify(QString& error,
                                        const std::optional<ChainAnchor>& anchor = std::nullopt);
 
+    // The outbox. Records of the local journal that `server` has not acknowledged, oldest of each station
+    // first, with their lines; how many; and the acknowledgement once the server has committed them.
+    std::vector<Record> waiting(const QString& server, int limit, QString& error);
+    std::optional<qint64> waitingCount(const QString& server, QString& error);
+    bool markShipped(const QStringList& ids, const QString& server, QString& error);
+    // Stores records as they are, numbered and hashed by the station that made them, in one transaction;
+    // a record whose id is stored already is left as it is. Added when at least one was new.
+    AppendResult ship(const std::vector<Record>& records, QString& error);
+
     struct Counts {
         qint64 records = 0;
         qint64 stations = 0;
@@ -83,10 +98,16 @@ class Store {
         : path_(std::move(path)), connection_(std::move(connection)) {}
     static std::unique_ptr<Store> open(const QString& path, bool recover, QString& error, QString* notice);
     bool prepareSchema(QString& error, bool& foreign, bool create);
+    bool prepareServerSchema(QString& error, bool create);
+    bool applySchema(const QStringList& statements, QString& error);
+    bool checkVersion(QString& error, bool& foreign, bool upgrade);
+    QString beginStatement() const;
     AppendResult insert(Record& record, QString& error); // inside a transaction
 
     QString path_;
     QString connection_;
+    bool server_ = false;
+    int version_ = 0;
 };
 
 } // namespace lorimet::journal

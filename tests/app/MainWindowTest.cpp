@@ -582,6 +582,20 @@ TEST_F(WindowTest, TheDayFileWarningHasALineOfItsOwnUntilCleared) {
     EXPECT_FALSE(warning->isVisible());
 }
 
+TEST_F(WindowTest, JournalRecordsWaitingForTheServerAreNotedInTheStatusBarWhileThereAreAny) {
+    const auto noted = [this] { return window->findChild<QLabel*>(QStringLiteral("JournalWaiting")); };
+    EXPECT_EQ(noted(), nullptr);
+    window->setJournalWaiting(0); // no server, or nothing waits: nothing is added
+    EXPECT_EQ(noted(), nullptr);
+    window->setJournalWaiting(3);
+    auto* note = find<QLabel>("JournalWaiting");
+    ASSERT_TRUE(note);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(note->text().contains(QStringLiteral("3")));
+    window->setJournalWaiting(0);
+    EXPECT_FALSE(note->isVisible());
+}
+
 TEST_F(WindowTest, CancelOnAStartPromptLeavesNoOperation) {
     scriptGsoOk();
     engine->CalibrationsClick();

@@ -276,6 +276,14 @@ TEST_F(JournalDay, TheToolsExitStatusTellsWrongUsageFromFailure) {
          1},
         {{QStringLiteral("init")}, 0},
         {{QStringLiteral("show"), QStringLiteral("no-such-id")}, 1},
+        {{QStringLiteral("sync")}, 2}, // no server named
+        {{QStringLiteral("sync"), QStringLiteral("now")}, 2},
+        {{QStringLiteral("--journal"), QStringLiteral("postgresql://lab@/lorimet?host=/nonexistent"),
+          QStringLiteral("import"), QStringLiteral("day.tmp")},
+         2}, // import fills the local journal only
+        {{QStringLiteral("--journal"), QStringLiteral("postgresql://lab@/lorimet?host=/nonexistent"),
+          QStringLiteral("sync")},
+         1}, // the server cannot be reached
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());

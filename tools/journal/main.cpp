@@ -3,6 +3,7 @@
 #include "Import.h"
 #include "config/DataFolder.h"
 #include "journal/JournalUrl.h"
+#include "journal/Outbox.h"
 #include "journal/RecordText.h"
 #include "journal/Recorder.h"
 #include "journal/Station.h"
@@ -35,7 +36,8 @@ const char* const kUsageText =
     "  export --csv OUT [FILTERS]\n"
     "  import FILE...                protocol files (.txt) and day files (.tmp)\n"
     "  verify                        check every station's chain\n"
-    "  status                        records, stations, the journal's file\n"
+    "  status                        records, stations, records waiting for the server, the server\n"
+    "  sync                          ship the data folder's waiting records to the server now\n"
     "FILTERS: --from YYYY-MM-DD  --to YYYY-MM-DD  --kind KIND  --search TEXT  --station NAME|ID  --limit N\n";
 
 QTextStream& out() {
@@ -139,16 +141,25 @@ std::optional<Options> readOptions(QStringList args, QString& error) {
     return o;
 }
 
-// The journal's file: the URL's when given, else the data folder's.
-std::optional<QString> journalPath(const Arguments& a, QString& error) {
-    const auto url = parseJournalUrl(a.url.isEmpty() ? kDefaultJournalUrl : a.url, a.dataFolder, error);
-    if (!url)
-        return std::nullopt;
-    if (url->kind == JournalUrl::Kind::Postgresql) {
-        error = QStringLiteral("a PostgreSQL journal is not supported by this build yet");
-        return std::nullopt;
+// The journal: the URL's when given, else the data folder's.
+std::optional<JournalUrl> journalUrl(const Arguments& a, QString& error) {
+    return parseJournalUrl(a.url.isEmpty() ? kDefaultJournalUrl : a.url, a.dataFolder, error);
+}
+
+// The server the data folder's records go to: --journal's, else lorimet.ini's; empty when there is none.
+QString serverOf(const Arguments& a) {
+    QString error;
+    for (const QString& url : {a.url, loadStation(a.dataFolder).url}) {
+        const auto parsed = url.isEmpty() ? std::nullopt : parseJournalUrl(url, a.dataFolder, error);
+        if (parsed && parsed->kind == JournalUrl::Kind::Postgresql)
+            return parsed->connection;
     }
-    return url->path;
+    return {};
+}
+
+QString localJournal(const Arguments& a) {
+    QString error;
+    return parseJournalUrl(kDefaultJournalUrl, a.dataFolder, error)->path;
 }
 
 // The columns of the table for people.
@@ -286,17 +297,65 @@ int verify(Store& store, const Arguments& a) {
     return 0;
 }
 
-int status(Store& store) {
+int status(Store& store, const Arguments& a) {
     QString error;
     const auto c = store.counts(error);
     if (!c)
         return failure(error);
-    out() << "journal: " << store.path() << '\n'
+    out() << (store.isServer() ? "server: " : "journal: ") << store.path() << '\n'
           << "schema version: " << c->schemaVersion << '\n'
           << "records: " << c->records << '\n'
-          << "stations: " << c->stations << '\n'
-          << "waiting to be shipped: 0 (no server in this build)\n";
+          << "stations: " << c->stations << '\n';
+    const QString server = serverOf(a);
+    if (server.isEmpty()) {
+        out() << "waiting to be shipped: 0 (no server)\n";
+        return 0;
+    }
+    std::unique_ptr<Store> local;
+    if (!store.isServer())
+        out() << "server: " << server << '\n';
+    else if (QFileInfo::exists(localJournal(a)))
+        local = Store::openExisting(localJournal(a), error);
+    Store& outbox = local ? *local : store;
+    if (!outbox.isServer()) {
+        const auto waiting = outbox.waitingCount(server, error);
+        if (!waiting)
+            return failure(error);
+        out() << "waiting to be shipped: " << *waiting << '\n';
+    }
+    if (!store.isServer()) {
+        const auto reached = Store::openServer(server, false, error);
+        out() << "server reachable: " << (reached ? "yes" : "no") << '\n';
+        if (!reached)
+            out() << "last error: " << error << '\n';
+    }
     return 0;
+}
+
+// Ships the data folder's waiting records to the server now. Failure when the server cannot be reached or
+// records are still waiting.
+int sync(const Arguments& a) {
+    const QString server = serverOf(a);
+    if (server.isEmpty())
+        return usage(QStringLiteral("sync needs a server: --journal postgresql://… or [journal] url= in "
+                                    "lorimet.ini"));
+    QString error;
+    const auto local = Store::openExisting(localJournal(a), error);
+    if (!local)
+        return failure(error);
+    const auto remote = Store::openServer(server, false, error);
+    if (!remote) {
+        const auto waiting = local->waitingCount(server, error);
+        failure(error);
+        if (waiting)
+            err() << "lorimet-journal: " << *waiting << " records wait to be shipped\n";
+        return kFailure;
+    }
+    const ShipOutcome outcome = shipWaiting(*local, *remote, server);
+    out() << "sync: " << outcome.shipped << " records shipped, " << outcome.waiting << " waiting\n";
+    if (!outcome.ok)
+        return failure(outcome.error);
+    return outcome.waiting == 0 ? 0 : kFailure;
 }
 
 int import(Store& store, const Arguments& a, const Options& o) {
@@ -367,11 +426,12 @@ int main(int argc, char** argv) {
         return usage(QStringLiteral("no command"));
     a.command = args.takeFirst();
     a.dataFolder = a.dataFolder.isEmpty() ? defaultDataFolder() : QDir(a.dataFolder).absolutePath();
-    static const QStringList commands = {
-        QStringLiteral("init"),   QStringLiteral("list"),   QStringLiteral("show"),  QStringLiteral("export"),
-        QStringLiteral("import"), QStringLiteral("verify"), QStringLiteral("status")};
+    static const QStringList commands = {QStringLiteral("init"),   QStringLiteral("list"),
+                                         QStringLiteral("show"),   QStringLiteral("export"),
+                                         QStringLiteral("import"), QStringLiteral("verify"),
+                                         QStringLiteral("status"), QStringLiteral("sync")};
     if (!commands.contains(a.command)) {
-        if (a.command == u"sync" || a.command == u"annotate")
+        if (a.command == u"annotate")
             return failure(a.command + QStringLiteral(" is not built yet"));
         return usage(QStringLiteral("unknown command ") + a.command);
     }
@@ -385,27 +445,35 @@ int main(int argc, char** argv) {
     if (!options->format.isEmpty() && !formats.contains(options->format))
         return usage(formats.isEmpty() ? QStringLiteral("--format is for list and show")
                                        : QStringLiteral("--format is ") + formats.join(QStringLiteral(", ")));
-    const auto path = journalPath(a, error);
-    if (!path)
+    if (a.command == u"sync")
+        return options->positional.isEmpty() ? sync(a) : usage(QStringLiteral("sync takes no arguments"));
+    const auto url = journalUrl(a, error);
+    if (!url)
         return failure(error);
 
     std::unique_ptr<Store> store;
-    if (a.command == u"init" || a.command == u"import") {
-        QDir().mkpath(QFileInfo(*path).absolutePath());
+    if (url->kind == JournalUrl::Kind::Postgresql) {
+        if (a.command == u"import")
+            return usage(QStringLiteral("import fills the data folder's journal (without --journal "
+                                        "postgresql://…); sync then ships its records to the server"));
+        // Only init makes or upgrades the schema on a server.
+        store = Store::openServer(url->connection, a.command == u"init", error);
+    } else if (a.command == u"init" || a.command == u"import") {
+        QDir().mkpath(QFileInfo(url->path).absolutePath());
         QString notice;
-        store = Store::openSqlite(*path, error, &notice);
+        store = Store::openSqlite(url->path, error, &notice);
         if (!notice.isEmpty()) {
             err() << "lorimet-journal: " << notice << "\n";
-            clearChainAnchor(a.dataFolder);
+            beginNewChain(a.dataFolder);
         }
     } else {
-        store = Store::openExisting(*path, error);
+        store = Store::openExisting(url->path, error);
     }
     if (!store)
         return failure(error);
 
     if (a.command == u"init") {
-        out() << "init: " << *path << " is ready (schema version " << Store::kSchemaVersion << ")\n";
+        out() << "init: " << store->path() << " is ready (schema version " << Store::kSchemaVersion << ")\n";
         return 0;
     }
     if (a.command == u"list")
@@ -418,5 +486,5 @@ int main(int argc, char** argv) {
         return import(*store, a, *options);
     if (a.command == u"verify")
         return verify(*store, a);
-    return status(*store);
+    return status(*store, a);
 }
