@@ -100,6 +100,17 @@ QString sqlError(const QSqlQuery& q) {
     return q.lastError().text();
 }
 
+// Only a file that SQLite finds corrupt or no database at all is damage. A full disk, a lock, missing
+// rights or an I/O error say nothing about the file: moved aside for them, a good journal would be left
+// behind and a new chain begun.
+bool isDamage(const QSqlQuery& q) {
+    bool ok = false;
+    const int code = q.lastError().nativeErrorCode().toInt(&ok) & 0xFF;
+    constexpr int kCorrupt = 11;      // SQLITE_CORRUPT
+    constexpr int kNotADatabase = 26; // SQLITE_NOTADB
+    return ok && (code == kCorrupt || code == kNotADatabase);
+}
+
 // The file is moved out of the way under a name that says why and when, with its WAL beside it.
 QString keepAside(const QString& path, QString& error) {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
@@ -364,7 +375,7 @@ bool Store::prepareSchema(QString& error, bool& foreign, bool create) {
     // The first statement reads the file's header: a file that is not SQLite fails here.
     if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
         error = sqlError(q);
-        foreign = true;
+        foreign = isDamage(q);
         return false;
     }
     QStringList tables;
@@ -384,7 +395,7 @@ bool Store::prepareSchema(QString& error, bool& foreign, bool create) {
     if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) ||
         !q.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
         error = sqlError(q);
-        foreign = true;
+        foreign = isDamage(q);
         return false;
     }
     if (tables.isEmpty())
@@ -423,7 +434,7 @@ bool Store::checkVersion(QString& error, bool& foreign, bool upgrade) {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT max(version) FROM schema_version")) || !q.next()) {
         error = sqlError(q);
-        foreign = true;
+        foreign = q.lastError().isValid() ? isDamage(q) : true;
         return false;
     }
     const int version = q.value(0).toInt();

@@ -2,6 +2,8 @@
 // changed, removed or inserted behind the program's back, and files that are no journal kept aside.
 #include "journal/Store.h"
 
+#include "fakes/SmallDisk.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 using namespace lorimet::journal;
+using lorimet::testing::SmallDisk;
 
 namespace {
 
@@ -300,3 +303,38 @@ TEST_F(Stores, AJournalOfANewerSchemaIsLeftAlone) {
 }
 
 } // namespace
+
+TEST_F(Stores, AFullDiskIsNoDamageAndMovesNothingAside) {
+    SmallDisk disk(1024 * 1024); // room for a journal with its WAL
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why();
+    const QString kept = disk.filePath(QStringLiteral("lorimet.db"));
+    QString error, notice;
+    {
+        auto store = Store::openSqlite(kept, error);
+        ASSERT_TRUE(store) << error.toStdString();
+        Record r = analysis(stationA, 10);
+        ASSERT_EQ(store->append(r, error), AppendResult::Added) << error.toStdString();
+    }
+    disk.fill();
+    // The journal of the day and a journal begun on the full disk: neither is taken for damage.
+    for (const QString& path : {kept, disk.filePath(QStringLiteral("fresh.db"))}) {
+        SCOPED_TRACE(path.toStdString());
+        auto store = Store::openSqlite(path, error, &notice);
+        if (store) {
+            Record r = analysis(stationA, 11);
+            EXPECT_EQ(store->append(r, error), AppendResult::Failed);
+        }
+        EXPECT_TRUE(notice.isEmpty()) << notice.toStdString();
+    }
+    EXPECT_TRUE(QDir(disk.path()).entryList({QStringLiteral("*.damaged-*")}, QDir::Files).isEmpty());
+
+    // Room again: the journal goes on with its record.
+    disk.empty();
+    auto store = Store::openSqlite(kept, error, &notice);
+    ASSERT_TRUE(store) << error.toStdString();
+    EXPECT_TRUE(notice.isEmpty()) << notice.toStdString();
+    const auto report = store->verify(error);
+    ASSERT_TRUE(report) << error.toStdString();
+    EXPECT_EQ(report->records, 1);
+}
