@@ -1,11 +1,11 @@
 #include "reports/XlsxExport.h"
 
+#include "reports/XlsxSheet.h"
+
 #include "text/Numbers.h"
-#include "text/SafeFile.h"
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <xlsxwriter.h>
 
@@ -153,20 +153,9 @@ QString reportTitle(const QString& dateText) {
 
 bool writeXlsxReport(const QString& path, const ReportTable& table, int probeCounter, const QString& title,
                      const ColumnWidths& pixelWidths, int fontSize) {
-    // The library writes a file of its own, with no way to see its last writes fail on a full disk: it
-    // writes into a scratch folder of the system, and the whole workbook then takes the program's one safe
-    // way to its target.
-    const QTemporaryDir scratch;
-    if (!scratch.isValid())
-        return false;
-    const QString book = scratch.filePath(QStringLiteral("report.xlsx"));
-    if (!writeWorkbook(book, table, probeCounter, title, pixelWidths, fontSize))
-        return false;
-    const FileRead written = readRegularFile(book);
-    // A workbook is a zip archive: whole, it ends in the archive's end record (no comment follows it).
-    if (!written.bytes || !written.bytes->right(22).startsWith(QByteArrayLiteral("PK\x05\x06")))
-        return false;
-    return writeFileAtomically(path, *written.bytes);
+    return placeWorkbook(path, [&](const QString& book) {
+        return writeWorkbook(book, table, probeCounter, title, pixelWidths, fontSize);
+    });
 }
 
 } // namespace lorimet

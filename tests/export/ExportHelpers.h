@@ -88,6 +88,8 @@ inline QString pythonWithOpenpyxl() {
 inline std::optional<QJsonObject> readWorkbook(const QString& path) {
     static const QString script = QStringLiteral(R"(
 import json, sys, openpyxl
+def rgb(color):  # a theme colour has no rgb text
+    return color.rgb if color is not None and isinstance(color.rgb, str) else None
 wb = openpyxl.load_workbook(sys.argv[1])
 ws = wb.worksheets[0]
 out = {"sheets": wb.sheetnames, "dimensions": ws.dimensions, "maxRow": ws.max_row, "maxColumn": ws.max_column,
@@ -98,9 +100,9 @@ for row in ws.iter_rows():
         out["cells"][c.coordinate] = {
             "value": c.value, "type": c.data_type, "format": c.number_format, "bold": bool(c.font.b),
             "size": c.font.sz, "font": c.font.name, "align": c.alignment.horizontal,
-            "color": c.font.color.rgb if c.font.color is not None else None,
+            "color": rgb(c.font.color),
             "borders": [b.left.style, b.right.style, b.top.style, b.bottom.style],
-            "borderColor": b.left.color.rgb if b.left.color is not None else None}
+            "borderColor": rgb(b.left.color)}
 for key, d in ws.column_dimensions.items():
     out["widths"][key] = {"width": d.width, "hidden": bool(d.hidden)}
 print(json.dumps(out))

@@ -1,6 +1,7 @@
 // A replayed day recorded in the journal: its four records with their kinds, values and links, the
 // transcript and day file the same as without a journal, and the lorimet-journal tool on that journal
 // (verify after SQL behind its back, import of the day file twice, export).
+#include "../export/ExportHelpers.h"
 #include "ReplayRunner.h"
 #include "Scenario.h"
 #include "journal/Recorder.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -260,6 +262,72 @@ TEST_F(JournalDay, ImportingTheDayFileTwiceGivesItsAnalysesOnce) {
         journal + QStringList{QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("json")});
     EXPECT_EQ(json.out.count(u'\n'), 2);
     EXPECT_TRUE(json.out.contains(QStringLiteral("\"mean_temperature\": 20.4"))) << json.out.toStdString();
+}
+
+TEST_F(JournalDay, AnAnnotationIsARecordOfItsOwnAndLeavesTheOriginalAsItWas) {
+    replayDay(data(), true);
+    const QStringList journal = {QStringLiteral("--data-dir"), data()};
+    const Record original = records()[2];
+    ASSERT_EQ(original.text(u"kind"), QStringLiteral("analysis"));
+    const QString id = original.text(u"id");
+
+    EXPECT_EQ(tool(journal + QStringList{QStringLiteral("annotate"), id}).exitCode, 2); // no note
+    EXPECT_EQ(tool(journal + QStringList{QStringLiteral("annotate"), id, QStringLiteral("--note"),
+                                         QStringLiteral("  ")})
+                  .exitCode,
+              2);
+    EXPECT_EQ(tool(journal + QStringList{QStringLiteral("annotate"), QStringLiteral("no-such-record"),
+                                         QStringLiteral("--note"), QStringLiteral("x")})
+                  .exitCode,
+              1);
+    const Tool marked = tool(journal + QStringList{QStringLiteral("annotate"), id, QStringLiteral("--note"),
+                                                   QStringLiteral("пузырь воздуха в ячейке"),
+                                                   QStringLiteral("--invalid")});
+    ASSERT_EQ(marked.exitCode, 0) << marked.err.toStdString();
+
+    const auto r = records();
+    ASSERT_EQ(r.size(), 5u);
+    const Record& note = r[4];
+    EXPECT_EQ(note.text(u"kind"), QStringLiteral("annotation"));
+    EXPECT_EQ(note.text(u"corrects"), id);
+    EXPECT_EQ(note.text(u"note"), QStringLiteral("пузырь воздуха в ячейке"));
+    EXPECT_EQ(note.value(u"invalidates"), QVariant(true));
+    EXPECT_EQ(note.value(u"seq").toLongLong(), 5);
+    EXPECT_EQ(note.text(u"prev_hash"), r[3].text(u"hash"));
+    EXPECT_EQ(r[2].text(u"hash"), original.text(u"hash"));
+    EXPECT_EQ(r[2].values, original.values);
+    EXPECT_EQ(tool(journal + QStringList{QStringLiteral("verify")}).exitCode, 0);
+
+    const Tool found = tool(journal + QStringList{QStringLiteral("list"), QStringLiteral("--search"),
+                                                  QStringLiteral("пузырь"), QStringLiteral("--format"),
+                                                  QStringLiteral("json")});
+    EXPECT_EQ(found.out.count(u'\n'), 1) << found.out.toStdString();
+    EXPECT_TRUE(found.out.contains(QStringLiteral("\"invalidates\": true"))) << found.out.toStdString();
+}
+
+TEST_F(JournalDay, AWorkbookExportHoldsTheCsvRowsWithNumbersAsNumbers) {
+    if (exporttest::pythonWithOpenpyxl().isEmpty() && qEnvironmentVariableIsEmpty("CI"))
+        GTEST_SKIP() << "python3 with openpyxl is not installed";
+    replayDay(data(), true);
+    const QString out = dir.filePath(QStringLiteral("журнал"));
+    const Tool exported = tool(QStringList{QStringLiteral("--data-dir"), data(), QStringLiteral("export"),
+                                           QStringLiteral("--xlsx"), out, QStringLiteral("--kind"),
+                                           QStringLiteral("analysis")});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    const auto book = exporttest::readWorkbook(out + QStringLiteral(".xlsx"));
+    ASSERT_TRUE(book);
+    const QJsonObject cells = (*book)[QStringLiteral("cells")].toObject();
+    auto at = [&](const char* ref) { return cells[QLatin1StringView(ref)].toObject(); };
+    EXPECT_EQ((*book)[QStringLiteral("maxRow")].toInt(), 3); // the heading and two analyses
+    EXPECT_EQ((*book)[QStringLiteral("maxColumn")].toInt(), static_cast<int>(kFields.size()));
+    EXPECT_EQ(at("A1")[QStringLiteral("value")].toString(), QStringLiteral("id"));
+    EXPECT_TRUE(at("A1")[QStringLiteral("bold")].toBool());
+    EXPECT_EQ(at("K3")[QStringLiteral("value")].toString(), QStringLiteral("Проба 2 (сток, разб. 1:2)"));
+    // bod_initial (P), bod_final (Q), mean_temperature (S): numbers, not texts with a comma.
+    EXPECT_EQ(at("P3")[QStringLiteral("type")].toString(), QStringLiteral("n"));
+    EXPECT_EQ(at("P3")[QStringLiteral("value")].toDouble(), 12.0);
+    EXPECT_EQ(at("S3")[QStringLiteral("value")].toDouble(), 20.4);
+    EXPECT_TRUE(at("Q2")[QStringLiteral("value")].isNull()); // a Small analysis has no BOD
 }
 
 TEST_F(JournalDay, TheToolsExitStatusTellsWrongUsageFromFailure) {

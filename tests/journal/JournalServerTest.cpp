@@ -285,3 +285,30 @@ TEST_F(JournalServer, AStationRoleWithInsertAndSelectOnlyRecordsAndLists) {
 }
 
 } // namespace
+
+// A note on another station's record, made from the server's list: it joins this station's own chain
+// and reaches the server at once; nothing of the record it concerns changes.
+TEST_F(JournalServer, AnAnnotationOfAnotherStationsRecordIsShippedAtOnce) {
+    EXPECT_TRUE(replayDay(folder("a"), cluster.url()).isEmpty());
+    QString error;
+    auto ofKind = [](const char* kind) {
+        ListFilter f;
+        f.kind = QLatin1StringView(kind).toString();
+        return f;
+    };
+    const auto before = server()->list(ofKind("analysis"), error);
+    ASSERT_EQ(before.size(), 2u) << error.toStdString();
+    const Tool marked = journal(folder("b"), {QStringLiteral("annotate"), before[1].text(u"id"),
+                                              QStringLiteral("--note"), QStringLiteral("повторить пробу")});
+    ASSERT_EQ(marked.exitCode, 0) << marked.err.toStdString();
+    EXPECT_FALSE(marked.out.contains(QStringLiteral("waits"))) << marked.out.toStdString();
+    const auto notes = server()->list(ofKind("annotation"), error);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].text(u"corrects"), before[1].text(u"id"));
+    EXPECT_NE(notes[0].text(u"station"), before[1].text(u"station"));
+    EXPECT_EQ(notes[0].value(u"invalidates"), QVariant(false));
+    EXPECT_EQ(server()->find(before[1].text(u"id"), false, error)->values, before[1].values);
+    const Tool verified = journal(folder("b"), {QStringLiteral("verify")});
+    EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
+    EXPECT_TRUE(verified.out.contains(QStringLiteral("5 records of 2 stations"))) << verified.out.toStdString();
+}

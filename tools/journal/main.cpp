@@ -4,16 +4,17 @@
 #include "config/DataFolder.h"
 #include "journal/JournalUrl.h"
 #include "journal/Outbox.h"
+#include "journal/RecordExport.h"
 #include "journal/RecordText.h"
 #include "journal/Recorder.h"
 #include "journal/Station.h"
 #include "journal/Store.h"
 #include "text/Cp1251.h"
+#include "text/FileNames.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QTextStream>
 #include <QUuid>
 
@@ -33,8 +34,9 @@ const char* const kUsageText =
     "  init                          create or upgrade the schema\n"
     "  list  [FILTERS] [--format table|csv|json]\n"
     "  show  ID [--lines] [--format table|json]\n"
-    "  export --csv OUT [FILTERS]\n"
+    "  export (--xlsx OUT | --csv OUT) [FILTERS]\n"
     "  import FILE...                protocol files (.txt) and day files (.tmp)\n"
+    "  annotate ID --note TEXT [--invalid]\n"
     "  verify                        check every station's chain\n"
     "  status                        records, stations, records waiting for the server, the server\n"
     "  sync                          ship the data folder's waiting records to the server now\n"
@@ -82,6 +84,9 @@ struct Options {
     ListFilter filter;
     QString format;
     QString csvOut;
+    QString xlsxOut;
+    std::optional<QString> note;
+    bool invalid = false;
     bool lines = false;
     QStringList positional;
 };
@@ -114,6 +119,12 @@ std::optional<Options> readOptions(QStringList args, QString& error) {
             ok = value(o.format);
         else if (a == u"--csv")
             ok = value(o.csvOut);
+        else if (a == u"--xlsx")
+            ok = value(o.xlsxOut);
+        else if (a == u"--note")
+            ok = value(o.note.emplace());
+        else if (a == u"--invalid")
+            o.invalid = true;
         else if (a == u"--lines")
             o.lines = true;
         else if (a == u"--limit") {
@@ -191,6 +202,10 @@ QString tableText(const std::vector<Record>& records) {
         QStringList row;
         for (const Column& c : kColumns)
             row << displayValue(r, static_cast<size_t>(fieldIndex(QLatin1StringView(c.field).toString())));
+        if (r.text(u"kind") == u"annotation") // its note where a run has its description
+            row[3] = (r.value(u"invalidates").toBool() ? QStringLiteral("недействительна ") : QString()) +
+                     QStringLiteral("запись ") + r.text(u"corrects").left(8) + QStringLiteral(": ") +
+                     r.text(u"note");
         rows.push_back(row);
     }
     std::vector<qsizetype> widths(std::size(kColumns), 0);
@@ -258,23 +273,78 @@ int show(Store& store, const Options& o) {
     return 0;
 }
 
-int exportCsv(Store& store, const Options& o) {
-    if (o.csvOut.isEmpty())
-        return usage(QStringLiteral("export needs --csv OUT (spreadsheet export is not built yet)"));
+int exportRecords(Store& store, const Options& o) {
+    if (o.csvOut.isEmpty() == o.xlsxOut.isEmpty())
+        return usage(QStringLiteral("export needs one of --xlsx OUT and --csv OUT"));
     QString error;
     const std::vector<Record> records = store.list(o.filter, error);
     if (!error.isEmpty())
         return failure(error);
-    QString text = csvHeading();
-    for (const Record& r : records)
-        text += csvRow(r);
-    const QByteArray bytes = toCp1251(text);
-    QSaveFile file(o.csvOut);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit())
-        return failure(QStringLiteral("cannot write ") + o.csvOut + QStringLiteral(": ") +
-                       file.errorString());
-    out() << "export: " << records.size() << " records written to " << o.csvOut << '\n';
+    const bool xlsx = !o.xlsxOut.isEmpty();
+    const QString path = xlsx ? withExtension(o.xlsxOut, QStringLiteral("xlsx"))
+                              : withExtension(o.csvOut, QStringLiteral("csv"));
+    QString reason;
+    if (!(xlsx ? writeRecordsXlsx(path, records, &reason) : writeRecordsCsv(path, records, &reason)))
+        return failure(QStringLiteral("cannot write ") + path + QStringLiteral(": ") + reason);
+    out() << "export: " << records.size() << " records written to " << path << '\n';
+    return 0;
+}
+
+// A note on a record, kept as a record of its own in the data folder's chain; the record it concerns is
+// never changed. With a server, the note is shipped at once when it can be, else it waits in the outbox.
+int annotate(Store& store, const Arguments& a, const Options& o) {
+    if (o.positional.size() != 1)
+        return usage(QStringLiteral("annotate takes one record id"));
+    const QString note = o.note ? o.note->trimmed() : QString();
+    if (note.isEmpty())
+        return usage(QStringLiteral("annotate needs --note TEXT (say why, e.g. the reason a result is invalid)"));
+    QString error;
+    const auto target = store.find(o.positional[0], false, error);
+    if (!target)
+        return failure(error.isEmpty() ? QStringLiteral("there is no record ") + o.positional[0] : error);
+
+    std::unique_ptr<Store> ownLocal;
+    Store* local = &store;
+    if (store.isServer()) {
+        ownLocal = Store::openSqlite(localJournal(a), error);
+        if (!ownLocal)
+            return failure(QStringLiteral("cannot open the data folder's journal: ") + error);
+        local = ownLocal.get();
+    }
+    const Station station = loadStation(a.dataFolder);
+    const QString now = isoTime(QDateTime::currentDateTime());
+    Record r;
+    r.set(u"id", QUuid::createUuid().toString(QUuid::WithoutBraces));
+    r.set(u"kind", QStringLiteral("annotation"));
+    r.set(u"status", QStringLiteral("completed"));
+    r.set(u"station", station.id);
+    r.set(u"station_name", station.name);
+    r.set(u"operator", systemAccount());
+    r.set(u"source", QStringLiteral("live"));
+    r.set(u"started_at", now);
+    r.set(u"finished_at", now);
+    r.set(u"corrects", target->text(u"id"));
+    r.set(u"note", note);
+    r.set(u"invalidates", o.invalid);
+    r.set(u"app_version", QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
+    if (local->append(r, error) == AppendResult::Failed)
+        return failure(QStringLiteral("cannot write to the journal: ") + error);
+    writeChainAnchor(a.dataFolder, {local->path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")});
+    out() << "annotate: record " << r.text(u"id") << (o.invalid ? " marks " : " notes ") << target->text(u"id")
+          << (o.invalid ? " invalid" : "") << '\n';
+
+    const QString server = serverOf(a);
+    if (server.isEmpty())
+        return 0;
+    std::unique_ptr<Store> ownRemote;
+    Store* remote = &store;
+    if (!store.isServer()) {
+        ownRemote = Store::openServer(server, false, error);
+        remote = ownRemote.get();
+    }
+    const ShipOutcome outcome = remote ? shipWaiting(*local, *remote, server) : ShipOutcome{};
+    if (!remote || !outcome.ok || outcome.waiting > 0)
+        out() << "annotate: the note waits to be shipped to the server (lorimet-journal sync ships it)\n";
     return 0;
 }
 
@@ -429,12 +499,10 @@ int main(int argc, char** argv) {
     static const QStringList commands = {QStringLiteral("init"),   QStringLiteral("list"),
                                          QStringLiteral("show"),   QStringLiteral("export"),
                                          QStringLiteral("import"), QStringLiteral("verify"),
-                                         QStringLiteral("status"), QStringLiteral("sync")};
-    if (!commands.contains(a.command)) {
-        if (a.command == u"annotate")
-            return failure(a.command + QStringLiteral(" is not built yet"));
+                                         QStringLiteral("status"), QStringLiteral("sync"),
+                                         QStringLiteral("annotate")};
+    if (!commands.contains(a.command))
         return usage(QStringLiteral("unknown command ") + a.command);
-    }
     QString error;
     const auto options = readOptions(args, error);
     if (!options)
@@ -481,7 +549,9 @@ int main(int argc, char** argv) {
     if (a.command == u"show")
         return show(*store, *options);
     if (a.command == u"export")
-        return exportCsv(*store, *options);
+        return exportRecords(*store, *options);
+    if (a.command == u"annotate")
+        return annotate(*store, a, *options);
     if (a.command == u"import")
         return import(*store, a, *options);
     if (a.command == u"verify")
