@@ -187,6 +187,16 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
                                                "папке Temp не удалось записать."));
     dayFileWarning_->hide();
     column->addWidget(dayFileWarning_);
+    // The journal's trouble in a line of its own, in amber: the results are safe in the day file, but the
+    // permanent record is not being kept as it should.
+    journalWarning_ = new QLabel(central);
+    journalWarning_->setObjectName(QStringLiteral("JournalWarning"));
+    journalWarning_->setFont(warningFont);
+    journalWarning_->setAlignment(Qt::AlignCenter);
+    journalWarning_->setWordWrap(true);
+    journalWarning_->setStyleSheet(QStringLiteral("color: #7A4A00; background: #FFF4D6; padding: 2px"));
+    journalWarning_->hide();
+    column->addWidget(journalWarning_);
     setCentralWidget(central);
 
     infoPanel_ = new QLabel(this);

@@ -92,6 +92,8 @@ class MainWindow : public QMainWindow, public Display {
     // Records of the journal that the lab server has not taken yet: a note at the right of the status bar,
     // shown while there are any (no box: they are safe in the local journal and are shipped by themselves).
     void setJournalWaiting(qint64 waiting);
+    // A line about the results journal over the status bar; empty hides it. `detail` is its tooltip.
+    void setJournalWarning(const QString& text, const QString& detail = QString());
     void setLoadProgress(int percent) override;
     void loadFinished() override;
     void addFileCurvePair(const QList<double>& x, const QList<double>& signal,
@@ -171,6 +173,7 @@ class MainWindow : public QMainWindow, public Display {
     std::array<QLabel*, 11> statusPanel_{};
     QLabel* infoPanel_ = nullptr;
     QLabel* dayFileWarning_ = nullptr;
+    QLabel* journalWarning_ = nullptr;
 
     QFrame* indicator_ = nullptr;
     QFrame* indicatorOff_ = nullptr;

@@ -268,6 +268,12 @@ void MainWindow::setDayFileWarning(const QString& text) {
     dayFileWarning_->setVisible(!text.isEmpty());
 }
 
+void MainWindow::setJournalWarning(const QString& text, const QString& detail) {
+    journalWarning_->setText(text);
+    journalWarning_->setToolTip(detail);
+    journalWarning_->setVisible(!text.isEmpty());
+}
+
 void MainWindow::setJournalWaiting(qint64 waiting) {
     auto* note = statusBar()->findChild<QLabel*>(QStringLiteral("JournalWaiting"));
     if (!note) {

@@ -79,15 +79,29 @@ int main(int argc, char** argv) {
 
     // The journal outlives the program's objects: closing them may still end a run.
     const qsizetype journalAt = args.indexOf(QStringLiteral("--journal"));
-    const auto recorder =
-        journal::startRecorder(options.dataFolder, journalAt >= 0 ? args.value(journalAt + 1) : QString(),
-                               QStringLiteral("live"), QStringLiteral(LORIMET_VERSION),
-                               [](const QString& message) { qWarning("%s", qUtf8Printable(message)); });
+    // Its notices come from its own threads, the first ones before the window is made: each goes to the
+    // log at once and reaches the window once the event loop turns.
+    MainWindow* window = nullptr;
+    const auto recorder = journal::startRecorder(
+        options.dataFolder, journalAt >= 0 ? args.value(journalAt + 1) : QString(), QStringLiteral("live"),
+        QStringLiteral(LORIMET_VERSION), journal::NoticeSink([&window](const journal::JournalNotice& notice) {
+            qWarning("%s", qUtf8Printable(notice.message));
+            const QString text = journal::operatorText(notice);
+            if (text.isEmpty())
+                return;
+            QMetaObject::invokeMethod(
+                qApp,
+                [&window, text, detail = notice.message] {
+                    if (window)
+                        window->setJournalWarning(text, detail);
+                },
+                Qt::QueuedConnection);
+        }));
 
     Application program(options, config);
     program.engine().setRunSink(recorder.get());
     // The outbox's count comes from its own thread; the window shows it on its own.
-    MainWindow* window = &program.window();
+    window = &program.window();
     recorder->setWaitingObserver([window](qint64 waiting) {
         QMetaObject::invokeMethod(
             window, [window, waiting] { window->setJournalWaiting(waiting); }, Qt::QueuedConnection);
@@ -96,6 +110,7 @@ int main(int argc, char** argv) {
     splash.reset(); // gone before the event loop starts
     const int result = QApplication::exec();
     recorder->setWaitingObserver({}); // before the window goes
+    window = nullptr;
     // The close sequence has saved the day and the configuration: a new start may begin while this process
     // still takes its windows down (the curves of a large protocol file take a moment to go).
     instance.unlock();

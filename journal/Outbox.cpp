@@ -52,7 +52,7 @@ ShipOutcome shipWaiting(Store& local, Store& server, const QString& url, const s
     return outcome;
 }
 
-Outbox::Outbox(OutboxOptions options, std::function<void(const QString&)> report,
+Outbox::Outbox(OutboxOptions options, NoticeSink report,
                std::function<void(qint64)> waitingChanged)
     : options_(std::move(options)), report_(std::move(report)), waitingChanged_(std::move(waitingChanged)) {
     thread_ = std::thread([this] { work(); });
@@ -122,17 +122,21 @@ void Outbox::work() {
             pause = options_.firstRetry;
             retryAt.reset();
             if (lost && outcome.ok)
-                report_(QStringLiteral("the journal's server %1 takes records again").arg(options_.server));
+                report_({JournalNotice::Kind::ServerBack,
+                         QStringLiteral("the journal's server %1 takes records again").arg(options_.server),
+                         QString()});
             lost = !outcome.ok && lost;
         } else {
             server.reset(); // a connection that failed is made anew
             retryAt = std::chrono::steady_clock::now() + pause;
             pause = std::min(pause * 2, options_.longestRetry);
             if (!lost)
-                report_(QStringLiteral("%1; the records wait in the outbox and are shipped when the server "
-                                       "is back (%2 waiting)")
-                            .arg(outcome.error)
-                            .arg(outcome.waiting));
+                report_({JournalNotice::Kind::ServerAway,
+                         QStringLiteral("%1; the records wait in the outbox and are shipped when the server "
+                                        "is back (%2 waiting)")
+                             .arg(outcome.error)
+                             .arg(outcome.waiting),
+                         outcome.error});
             lost = true;
         }
         waitingChanged_(outcome.waiting);

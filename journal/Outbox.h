@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journal/Notice.h"
 #include "journal/Store.h"
 
 #include <QString>
@@ -40,7 +41,7 @@ struct OutboxOptions {
 // when it is back) and the count of records waiting to `waitingChanged`, both on the worker's thread.
 class Outbox {
   public:
-    Outbox(OutboxOptions options, std::function<void(const QString&)> report,
+    Outbox(OutboxOptions options, NoticeSink report,
            std::function<void(qint64)> waitingChanged);
     ~Outbox(); // ends the batch in flight, then stops; what waits is shipped by the next start or sync
     Outbox(const Outbox&) = delete;
@@ -57,7 +58,7 @@ class Outbox {
     void work();
 
     OutboxOptions options_;
-    std::function<void(const QString&)> report_;
+    NoticeSink report_;
     std::function<void(qint64)> waitingChanged_;
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -107,7 +107,7 @@ Record recordOf(const FinishedRun& run, const RecorderOptions& o) {
     return r;
 }
 
-Recorder::Recorder(RecorderOptions options, std::function<void(const QString&)> report)
+Recorder::Recorder(RecorderOptions options, NoticeSink report)
     : options_(std::move(options)), report_(std::move(report)) {
     busy_ = true; // opening the journal
     thread_ = std::thread([this] { work(); });
@@ -127,9 +127,9 @@ Recorder::~Recorder() {
     }
 }
 
-void Recorder::report(const QString& message) {
+void Recorder::report(const JournalNotice& notice) {
     std::lock_guard lock(reportMutex_);
-    report_(message);
+    report_(notice);
 }
 
 bool Recorder::waitShipped(std::chrono::milliseconds timeout) {
@@ -160,19 +160,20 @@ void Recorder::work() {
     // Below the window's thread: a record waits a moment rather than the window.
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
 #endif
-    QString error, notice;
-    std::unique_ptr<Store> store = Store::openSqlite(options_.path, error, &notice);
+    QString error, notice, keptAs;
+    std::unique_ptr<Store> store = Store::openSqlite(options_.path, error, &notice, &keptAs);
     if (!notice.isEmpty()) {
-        report(notice);
+        report({JournalNotice::Kind::KeptAside, notice, keptAs});
         if (!options_.dataFolder.isEmpty())
             options_.station.id = beginNewChain(options_.dataFolder);
     }
     if (!store)
-        report(error + QStringLiteral("; runs are not recorded in the journal"));
+        report({JournalNotice::Kind::Unavailable, error + QStringLiteral("; runs are not recorded in the journal"),
+                error});
     else if (!options_.server.isEmpty())
         outbox_ = std::make_unique<Outbox>(
             OutboxOptions{options_.path, options_.server, options_.firstRetry, options_.longestRetry},
-            [this](const QString& message) { report(message); },
+            [this](const JournalNotice& notice) { report(notice); },
             [this](qint64 waiting) {
                 std::lock_guard lock(reportMutex_);
                 if (observer_)
@@ -192,8 +193,10 @@ void Recorder::work() {
         if (store) {
             Record record = recordOf(run, options_);
             if (store->append(record, error) == AppendResult::Failed) {
-                report(QStringLiteral("the %1 record could not be written to the journal %2: %3")
-                           .arg(record.text(u"kind"), options_.path, error));
+                report({JournalNotice::Kind::NotWritten,
+                        QStringLiteral("the %1 record could not be written to the journal %2: %3")
+                            .arg(record.text(u"kind"), options_.path, error),
+                        error});
             } else {
                 if (!options_.dataFolder.isEmpty())
                     writeChainAnchor(options_.dataFolder,
@@ -212,6 +215,15 @@ std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString
                                         const std::function<void(const QString&)>& report,
                                         std::chrono::milliseconds firstRetry,
                                         std::chrono::milliseconds longestRetry) {
+    return startRecorder(
+        dataFolder, url, source, appVersion, NoticeSink([report](const JournalNotice& n) { report(n.message); }),
+        firstRetry, longestRetry);
+}
+
+std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString& url, const QString& source,
+                                        const QString& appVersion, const NoticeSink& report,
+                                        std::chrono::milliseconds firstRetry,
+                                        std::chrono::milliseconds longestRetry) {
     RecorderOptions o;
     o.station = loadStation(dataFolder);
     o.source = source;
@@ -223,7 +235,8 @@ std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString
     if (!wanted.isEmpty()) {
         const auto given = parseJournalUrl(wanted, dataFolder, error);
         if (!given)
-            report(error + QStringLiteral("; recording to the local journal"));
+            report({JournalNotice::Kind::UrlRefused, error + QStringLiteral("; recording to the local journal"),
+                    error});
         else if (given->kind == JournalUrl::Kind::Postgresql)
             o.server = given->connection; // the local journal first, then the server
         else

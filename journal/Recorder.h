@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/RunSink.h"
+#include "journal/Notice.h"
 #include "journal/Outbox.h"
 #include "journal/Record.h"
 #include "journal/Station.h"
@@ -39,7 +40,7 @@ QString systemAccount();
 // written, the server lost) go to `report`, called on one of those threads, one message at a time.
 class Recorder : public RunSink {
   public:
-    Recorder(RecorderOptions options, std::function<void(const QString&)> report);
+    Recorder(RecorderOptions options, NoticeSink report);
     // Writes what is queued, gives the outbox up to 2 s to ship it (none while the server is away), then
     // stops.
     ~Recorder() override;
@@ -58,10 +59,10 @@ class Recorder : public RunSink {
 
   private:
     void work();
-    void report(const QString& message);
+    void report(const JournalNotice& notice);
 
     RecorderOptions options_;
-    std::function<void(const QString&)> report_;
+    NoticeSink report_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
@@ -81,6 +82,11 @@ class Recorder : public RunSink {
 std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString& url, const QString& source,
                                         const QString& appVersion,
                                         const std::function<void(const QString&)>& report,
+                                        std::chrono::milliseconds firstRetry = std::chrono::seconds(1),
+                                        std::chrono::milliseconds longestRetry = std::chrono::minutes(1));
+// The same, each notice as its log message.
+std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString& url, const QString& source,
+                                        const QString& appVersion, const NoticeSink& report,
                                         std::chrono::milliseconds firstRetry = std::chrono::seconds(1),
                                         std::chrono::milliseconds longestRetry = std::chrono::minutes(1));
 

@@ -309,9 +309,10 @@ QString Store::beginStatement() const {
     return server_ ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE");
 }
 
-std::unique_ptr<Store> Store::openSqlite(const QString& path, QString& error, QString* notice) {
+std::unique_ptr<Store> Store::openSqlite(const QString& path, QString& error, QString* notice,
+                                         QString* keptAs) {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    return open(path, true, error, notice);
+    return open(path, true, error, notice, keptAs);
 }
 
 std::unique_ptr<Store> Store::openExisting(const QString& path, QString& error) {
@@ -319,10 +320,11 @@ std::unique_ptr<Store> Store::openExisting(const QString& path, QString& error) 
         error = QStringLiteral("there is no journal %1").arg(path);
         return nullptr;
     }
-    return open(path, false, error, nullptr);
+    return open(path, false, error, nullptr, nullptr);
 }
 
-std::unique_ptr<Store> Store::open(const QString& path, bool recover, QString& error, QString* notice) {
+std::unique_ptr<Store> Store::open(const QString& path, bool recover, QString& error, QString* notice,
+                                   QString* keptAs) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const QString name = newConnectionName();
         std::unique_ptr<Store> store(new Store(path, name));
@@ -351,6 +353,8 @@ std::unique_ptr<Store> Store::open(const QString& path, bool recover, QString& e
         const QString aside = keepAside(path, error);
         if (aside.isEmpty())
             return nullptr;
+        if (keptAs)
+            *keptAs = aside;
         if (notice)
             *notice =
                 QStringLiteral("the journal %1 is damaged or no journal of lorimet (%2); it is kept as %3 "

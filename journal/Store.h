@@ -48,7 +48,8 @@ class Store {
     // program (damaged, foreign, not SQLite) is renamed aside — never overwritten — and a new journal is
     // begun; `notice` then tells where the old file went. Nothing is opened when the file cannot be made
     // (a message in `error`).
-    static std::unique_ptr<Store> openSqlite(const QString& path, QString& error, QString* notice = nullptr);
+    static std::unique_ptr<Store> openSqlite(const QString& path, QString& error, QString* notice = nullptr,
+                                             QString* keptAs = nullptr);
     // Opens a journal that exists, changing nothing when it is not one (for reading and checking it).
     static std::unique_ptr<Store> openExisting(const QString& path, QString& error);
     // Opens the journal on a PostgreSQL server (a libpq connection URI, its password not in it). Only
@@ -96,7 +97,8 @@ class Store {
   private:
     explicit Store(QString path, QString connection)
         : path_(std::move(path)), connection_(std::move(connection)) {}
-    static std::unique_ptr<Store> open(const QString& path, bool recover, QString& error, QString* notice);
+    static std::unique_ptr<Store> open(const QString& path, bool recover, QString& error, QString* notice,
+                                       QString* keptAs);
     bool prepareSchema(QString& error, bool& foreign, bool create);
     bool prepareServerSchema(QString& error, bool create);
     bool applySchema(const QStringList& statements, QString& error);
