@@ -1,15 +1,20 @@
 // The program as a person meets it: how long it takes to start, what it costs while linked to an analyser,
 // and how quickly its event loop answers meanwhile. The analyser is lorimet-sim on a pseudo-terminal.
 //
-// measure_session [--period SECONDS] [--seconds N] [--report-every N]
+// measure_session [--period SECONDS] [--seconds N] [--report-every N] [--journal URL [--runs-per-minute N]]
 //   --period: the analyser's line period (1 = idle analyser at one line per second, 0.05 = its fastest rate)
 //   --seconds: how long to stay linked while measuring (60 by default)
+//   --journal: record into the data folder's journal and ship to this server (postgresql://…), as lorimet
+//     --journal does; with a server that is stopped the records pile up in the outbox meanwhile
+//   --runs-per-minute: finished analyses of 3 600 lines handed to the journal from the window's thread
+//     (6 by default with --journal), a day of analyses in minutes
 // Prints start-up time, CPU share, lines handled, the longest delay of a 20 ms timer, resident memory.
 // Run it from a Release build; QT_QPA_PLATFORM defaults to offscreen.
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "config/Configuration.h"
 #include "engine/Engine.h"
+#include "journal/Recorder.h"
 #include "text/Cp1251.h"
 
 #include <QAction>
@@ -93,6 +98,9 @@ int main(int argc, char** argv) {
     const double period = option("--period", 1.0);
     const int seconds = int(option("--seconds", 60));
     const int reportEvery = int(option("--report-every", 0));
+    const qsizetype journalAt = args.indexOf(QStringLiteral("--journal"));
+    const QString journalUrl = journalAt >= 0 ? args.value(journalAt + 1) : QString();
+    const double runsPerMinute = option("--runs-per-minute", 6);
     const double appReadyMs = sinceMain.nsecsElapsed() / 1e6;
 
     // The analyser is started outside the timed part: it is not the program's start-up.
@@ -126,7 +134,26 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTranslations);
     Application::Options options;
     options.dataFolder = dir.path();
+    std::unique_ptr<journal::Recorder> recorder;
+    qint64 waiting = 0;
+    if (!journalUrl.isEmpty())
+        recorder = journal::startRecorder(
+            dir.path(), journalUrl, QStringLiteral("live"), QStringLiteral("bench"),
+            [](const QString& message) { std::fprintf(stderr, "journal: %s\n", qUtf8Printable(message)); });
     Application program(options, config);
+    if (recorder) {
+        program.engine().setRunSink(recorder.get());
+        MainWindow* window = &program.window();
+        recorder->setWaitingObserver([window, &waiting](qint64 n) {
+            QMetaObject::invokeMethod(
+                window,
+                [window, &waiting, n] {
+                    waiting = n;
+                    window->setJournalWaiting(n);
+                },
+                Qt::QueuedConnection);
+        });
+    }
     program.start();
     double windowUpMs = 0;
     {
@@ -179,6 +206,32 @@ int main(int argc, char** argv) {
     QObject::connect(&probe, &QTimer::timeout, [&] { worstGapMs = std::max(worstGapMs, gap.restart()); });
     probe.start(20);
 
+    // Analyses as the engine hands them over when they end: 3 600 lines each, from the window's thread. The
+    // lines are made once: the engine has them already, so making them is not the program's cost.
+    FinishedRun analysis;
+    analysis.kind = RunKind::Analysis;
+    analysis.analysisKind = QStringLiteral("Full");
+    analysis.dilution = 1;
+    analysis.bodInitial = 4.2;
+    analysis.bodFinal = 4.4;
+    analysis.rateCoefficient = 2;
+    analysis.rangeCoefficient = 0.5;
+    analysis.lines.reserve(3600);
+    for (int k = 0; k < 3600; ++k)
+        analysis.lines.push_back({k * 50, QStringLiteral("%1 %нас 20,3 °C").arg(95 - k * 0.01), 95 - k * 0.01,
+                                  95 - k * 0.01, 0.01, 20.3});
+    QTimer runs;
+    int runsHanded = 0;
+    QObject::connect(&runs, &QTimer::timeout, [&] {
+        FinishedRun run = analysis;
+        run.finishedAt = QDateTime::currentDateTime();
+        run.startedAt = run.finishedAt.addSecs(-180);
+        run.description = QStringLiteral("Проба %1").arg(++runsHanded);
+        recorder->runFinished(std::move(run));
+    });
+    if (recorder && runsPerMinute > 0)
+        runs.start(int(60000 / runsPerMinute));
+
     const double cpuBefore = cpuMs();
     QElapsedTimer wall;
     wall.start();
@@ -201,8 +254,17 @@ int main(int argc, char** argv) {
                 wallMs / 1000, period, handled, 100.0 * busyMs / wallMs,
                 handled > 0 ? busyMs * 1000 / handled : 0.0);
     std::printf("longest gap of a 20 ms timer: %lld ms\n", worstGapMs);
+    if (recorder) {
+        runs.stop();
+        recorder->waitIdle();
+        runFor(200); // the outbox's last count reaches the window
+        std::printf("journal: %d analyses of 3 600 lines handed over, %lld waiting for the server at the end\n",
+                    runsHanded, waiting);
+    }
     std::printf("resident memory at the end: %.1f MiB\n", residentKiB() / 1024.0);
 
+    if (recorder)
+        recorder->setWaitingObserver({});
     engine.PStopClick();
     sim.write("quit\n");
     sim.waitForFinished(3000);
