@@ -127,6 +127,9 @@ Recorder::~Recorder() {
     }
 }
 
+Recorder::Recorder(RecorderOptions options, const std::function<void(const QString&)>& report)
+    : Recorder(std::move(options), NoticeSink([report](const JournalNotice& n) { report(n.message); })) {}
+
 void Recorder::report(const JournalNotice& notice) {
     std::lock_guard lock(reportMutex_);
     report_(notice);

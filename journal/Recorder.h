@@ -41,6 +41,8 @@ QString systemAccount();
 class Recorder : public RunSink {
   public:
     Recorder(RecorderOptions options, NoticeSink report);
+    // The same, each notice as its log message.
+    Recorder(RecorderOptions options, const std::function<void(const QString&)>& report);
     // Writes what is queued, gives the outbox up to 2 s to ship it (none while the server is away), then
     // stops.
     ~Recorder() override;
