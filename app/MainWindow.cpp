@@ -221,6 +221,11 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
     trayMenu->setDefaultAction(showWindow);
     trayMenu->addAction(QStringLiteral("&Свернуть"), this, &MainWindow::HideWindowClick)
         ->setObjectName(QStringLiteral("HideWindow"));
+    trayMenu->addAction(QStringLiteral("&Журнал..."), this, [this] {
+                if (journalRequested)
+                    journalRequested();
+            })
+        ->setObjectName(QStringLiteral("TrayJournal"));
     trayMenu->addSeparator();
     trayMenu->addAction(QStringLiteral("&Выход"), this, &MainWindow::ExitProgramClick)
         ->setObjectName(QStringLiteral("ExitWindow"));
@@ -264,6 +269,11 @@ void MainWindow::buildMenus() {
         addCommand(save, "SaveProtocol", QStringLiteral("&Протокол"), Qt::CTRL | Qt::Key_D);
     saveChart_ = addCommand(save, "SaveChart", QStringLiteral("График"), Qt::CTRL | Qt::Key_B);
     addCommand(file, "Print", QStringLiteral("&Печатать..."), Qt::CTRL | Qt::Key_P);
+    connect(addCommand(file, "Journal", QStringLiteral("&Журнал..."), Qt::CTRL | Qt::SHIFT | Qt::Key_J),
+            &QAction::triggered, this, [this] {
+                if (journalRequested)
+                    journalRequested();
+            });
     file->addSeparator();
     connect(addCommand(file, "ExitProgram", QStringLiteral("&Выход"), Qt::CTRL | Qt::Key_Z),
             &QAction::triggered, this, &MainWindow::ExitProgramClick);

@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/Pictures.h"
 #include "app/SplashWindow.h"
+#include "app/journal/JournalWindow.h"
 #include "config/Configuration.h"
 #include "config/DataFolder.h"
 #include "engine/Engine.h"
@@ -106,6 +107,24 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(
             window, [window, waiting] { window->setJournalWaiting(waiting); }, Qt::QueuedConnection);
     });
+    // The journal's window is made when first asked for, and read anew each time it is shown.
+    std::unique_ptr<journalwindow::JournalWindow> journalWindow;
+    window->journalRequested = [&journalWindow, &options, &args, journalAt, rec = recorder.get()] {
+        if (!journalWindow) {
+            journalwindow::JournalWindow::Options o;
+            o.dataFolder = options.dataFolder;
+            o.url = journalAt >= 0 ? args.value(journalAt + 1) : QString();
+            o.annotate = [rec](journal::Record note, std::function<void(bool, QString)> done) {
+                rec->append(std::move(note), [done](bool committed, const QString& error) { done(committed, error); });
+            };
+            journalWindow = std::make_unique<journalwindow::JournalWindow>(std::move(o));
+        } else {
+            journalWindow->refresh();
+        }
+        journalWindow->show();
+        journalWindow->raise();
+        journalWindow->activateWindow();
+    };
     program.start();
     splash.reset(); // gone before the event loop starts
     const int result = QApplication::exec();

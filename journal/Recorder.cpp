@@ -148,7 +148,15 @@ void Recorder::setWaitingObserver(std::function<void(qint64)> observer) {
 void Recorder::runFinished(FinishedRun run) {
     {
         std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(run));
+        queue_.push_back({std::move(run), std::nullopt, {}});
+    }
+    wake_.notify_one();
+}
+
+void Recorder::append(Record record, std::function<void(bool, const QString&)> done) {
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back({std::nullopt, std::move(record), std::move(done)});
     }
     wake_.notify_one();
 }
@@ -189,14 +197,20 @@ void Recorder::work() {
         wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
         if (queue_.empty())
             return; // stopping, with everything written
-        FinishedRun run = std::move(queue_.front());
+        Entry entry = std::move(queue_.front());
         queue_.pop_front();
         busy_ = true;
         lock.unlock();
+        bool committed = false;
         if (store) {
-            Record record = recordOf(run, options_);
+            Record record = entry.run ? recordOf(*entry.run, options_) : std::move(*entry.record);
+            if (!entry.run) { // this station's chain, whatever id it had when the record was made
+                record.set(u"station", options_.station.id);
+                record.set(u"station_name", options_.station.name);
+            }
             if (store->append(record, error) == AppendResult::Failed) {
-                report({JournalNotice::Kind::NotWritten,
+                if (entry.run) // an annotation's failure goes to whoever made it
+                    report({JournalNotice::Kind::NotWritten,
                         QStringLiteral("the %1 record could not be written to the journal %2: %3")
                             .arg(record.text(u"kind"), options_.path, error),
                         error});
@@ -207,8 +221,11 @@ void Recorder::work() {
                                       record.value(u"seq").toLongLong(), record.text(u"hash")});
                 if (outbox_)
                     outbox_->recordCommitted();
+                committed = true;
             }
         }
+        if (entry.done)
+            entry.done(committed, committed ? QString() : store ? error : QStringLiteral("the journal is not open"));
         lock.lock();
     }
 }

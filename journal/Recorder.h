@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace lorimet::journal {
@@ -50,6 +51,9 @@ class Recorder : public RunSink {
     Recorder& operator=(const Recorder&) = delete;
 
     void runFinished(FinishedRun run) override;
+    // Appends a record made elsewhere (an annotation) to this station's chain, after the runs queued so
+    // far, and ships it like them. `done` is called on the writer's thread: committed, or why not.
+    void append(Record record, std::function<void(bool committed, const QString& error)> done);
     // Returns once every run queued so far is written (or failed).
     void waitIdle();
     // Returns true once every run queued so far is written and, with a server, acknowledged by it; false
@@ -68,7 +72,13 @@ class Recorder : public RunSink {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::deque<FinishedRun> queue_;
+    // A finished run to make a record of, or a record made elsewhere (an annotation) with whom to tell.
+    struct Entry {
+        std::optional<FinishedRun> run;
+        std::optional<Record> record;
+        std::function<void(bool, const QString&)> done;
+    };
+    std::deque<Entry> queue_;
     std::unique_ptr<Outbox> outbox_; // made by the writer once the local journal is open
     std::mutex reportMutex_;
     std::function<void(qint64)> observer_;

@@ -606,6 +606,10 @@ std::vector<Record> Store::list(const ListFilter& filter, QString& error) {
                           : QStringLiteral("instr(search_text, ?) > 0"));
         binds << filter.search.toCaseFolded();
     }
+    if (filter.after) {
+        where << QStringLiteral("(finished_at, station, seq) > (?, ?, ?)");
+        binds << filter.after->finishedAt << filter.after->station << filter.after->seq;
+    }
     QString sql = QStringLiteral("SELECT ") + selectColumns() + QStringLiteral(" FROM records");
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
@@ -901,6 +905,77 @@ bool Store::markShipped(const QStringList& ids, const QString& server, QString& 
         return false;
     }
     return true;
+}
+
+std::vector<Record> Store::annotationsOf(const QString& id, QString& error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(QStringLiteral("SELECT ") + selectColumns() +
+              QStringLiteral(" FROM records WHERE kind = 'annotation' AND corrects = ? ORDER BY finished_at, "
+                             "station, seq"));
+    q.addBindValue(id);
+    std::vector<Record> out;
+    if (!q.exec()) {
+        error = sqlError(q);
+        return out;
+    }
+    while (q.next())
+        out.push_back(readRecord(q));
+    return out;
+}
+
+std::map<QString, AnnotationMarks> Store::marksOf(const QStringList& ids, QString& error) {
+    std::map<QString, AnnotationMarks> out;
+    if (ids.isEmpty())
+        return out;
+    QStringList marks;
+    for (qsizetype i = 0; i < ids.size(); ++i)
+        marks << QStringLiteral("?");
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(QStringLiteral("SELECT corrects, invalidates FROM records WHERE kind = 'annotation' AND corrects "
+                             "IN (") +
+              marks.join(u',') + u')');
+    for (const QString& id : ids)
+        q.addBindValue(id);
+    if (!q.exec()) {
+        error = sqlError(q);
+        return out;
+    }
+    while (q.next()) {
+        AnnotationMarks& m = out[q.value(0).toString()];
+        ++m.count;
+        m.invalid = m.invalid || q.value(1).toLongLong() != 0;
+    }
+    return out;
+}
+
+std::vector<Record> Store::measuredAgainst(const QString& id, QString& error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(QStringLiteral("SELECT ") + selectColumns() +
+              QStringLiteral(" FROM records WHERE kind = 'analysis' AND calibration_id = ? ORDER BY "
+                             "finished_at, station, seq"));
+    q.addBindValue(id);
+    std::vector<Record> out;
+    if (!q.exec()) {
+        error = sqlError(q);
+        return out;
+    }
+    while (q.next())
+        out.push_back(readRecord(q));
+    return out;
+}
+
+std::vector<StationName> Store::stations(QString& error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    std::vector<StationName> out;
+    // A station renamed keeps its id: its latest name is the one shown.
+    if (!q.exec(QStringLiteral("SELECT station, station_name FROM records r WHERE seq = (SELECT max(seq) FROM "
+                               "records WHERE station = r.station) ORDER BY station_name, station"))) {
+        error = sqlError(q);
+        return out;
+    }
+    while (q.next())
+        out.push_back({q.value(0).toString(), q.value(1).toString()});
+    return out;
 }
 
 } // namespace lorimet::journal

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -18,6 +19,24 @@ struct ListFilter {
     QString search;  // in the description, the note and the analysis kind
     QString station; // name or id
     int limit = 0;   // 0: all
+    // Only the records listed after this one (finished_at, station, seq): the next page of a long list.
+    struct After {
+        QString finishedAt;
+        QString station;
+        qint64 seq = 0;
+    };
+    std::optional<After> after;
+};
+
+// What the annotations made on a record say of it.
+struct AnnotationMarks {
+    int count = 0;
+    bool invalid = false; // an annotation marks it invalid
+};
+
+struct StationName {
+    QString id;
+    QString name;
 };
 
 // What verify found: nothing, or the first record of a chain that is not as the program wrote it.
@@ -86,6 +105,15 @@ class Store {
     // Stores records as they are, numbered and hashed by the station that made them, in one transaction;
     // a record whose id is stored already is left as it is. Added when at least one was new.
     AppendResult ship(const std::vector<Record>& records, QString& error);
+
+    // The annotations made on the record `id`, oldest first.
+    std::vector<Record> annotationsOf(const QString& id, QString& error);
+    // What the annotations say of each of `ids` (those without annotations are left out).
+    std::map<QString, AnnotationMarks> marksOf(const QStringList& ids, QString& error);
+    // The analyses measured against the calibration `id`, oldest first.
+    std::vector<Record> measuredAgainst(const QString& id, QString& error);
+    // Every station that has records, by name.
+    std::vector<StationName> stations(QString& error);
 
     struct Counts {
         qint64 records = 0;

@@ -2,6 +2,7 @@
 // exported and filled from old protocol files.
 #include "Import.h"
 #include "config/DataFolder.h"
+#include "journal/Annotation.h"
 #include "journal/JournalUrl.h"
 #include "journal/Outbox.h"
 #include "journal/RecordExport.h"
@@ -312,21 +313,7 @@ int annotate(Store& store, const Arguments& a, const Options& o) {
         local = ownLocal.get();
     }
     const Station station = loadStation(a.dataFolder);
-    const QString now = isoTime(QDateTime::currentDateTime());
-    Record r;
-    r.set(u"id", QUuid::createUuid().toString(QUuid::WithoutBraces));
-    r.set(u"kind", QStringLiteral("annotation"));
-    r.set(u"status", QStringLiteral("completed"));
-    r.set(u"station", station.id);
-    r.set(u"station_name", station.name);
-    r.set(u"operator", systemAccount());
-    r.set(u"source", QStringLiteral("live"));
-    r.set(u"started_at", now);
-    r.set(u"finished_at", now);
-    r.set(u"corrects", target->text(u"id"));
-    r.set(u"note", note);
-    r.set(u"invalidates", o.invalid);
-    r.set(u"app_version", QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
+    Record r = makeAnnotation(station, *target, note, o.invalid, QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
     if (local->append(r, error) == AppendResult::Failed)
         return failure(QStringLiteral("cannot write to the journal: ") + error);
     writeChainAnchor(a.dataFolder, {local->path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")});

@@ -1,0 +1,652 @@
+#include "app/journal/JournalWindow.h"
+
+#include "app/CustomPlot.h"
+#include "app/SaveFileDialog.h"
+#include "journal/Annotation.h"
+#include "journal/RecordExport.h"
+#include "journal/RecordText.h"
+#include "journal/Station.h"
+
+#include <QCheckBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include <set>
+
+namespace lorimet::journalwindow {
+namespace {
+
+const QDate kAnyDate(2000, 1, 1); // the date fields' "any": their lowest date, shown as «любая»
+
+QString escaped(const QString& text) {
+    return text.toHtmlEscaped();
+}
+
+// The rows of a page: the records, what their annotations say, the date of the calibration each used.
+std::vector<JournalRow> rowsOf(journal::Store& store, std::vector<journal::Record> records, QString& error) {
+    QStringList ids;
+    std::set<QString> calibrations;
+    for (const journal::Record& r : records) {
+        ids << r.text(u"id");
+        if (!r.value(u"calibration_id").isNull())
+            calibrations.insert(r.text(u"calibration_id"));
+    }
+    const auto marks = store.marksOf(ids, error);
+    std::map<QString, QString> calibrationText;
+    for (const QString& id : calibrations) {
+        const auto c = store.find(id, false, error);
+        calibrationText[id] = c ? timeText(c->text(u"finished_at")).left(10) : QStringLiteral("?");
+    }
+    std::vector<JournalRow> rows;
+    rows.reserve(records.size());
+    for (journal::Record& r : records) {
+        JournalRow row;
+        const auto m = marks.find(r.text(u"id"));
+        if (m != marks.end())
+            row.marks = m->second;
+        if (!r.value(u"calibration_id").isNull())
+            row.calibrationText = calibrationText[r.text(u"calibration_id")];
+        row.record = std::move(r);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+// The fields of a record for people, in the order a technician reads them.
+struct FieldLine {
+    const char* label;
+    const char* field;
+    const char* unit;
+};
+const FieldLine kFieldLines[] = {
+    {"Описание", "description", ""},
+    {"Начало", "started_at", ""},
+    {"Окончание", "finished_at", ""},
+    {"Состояние", "status", ""},
+    {"Метод", "analysis_kind", ""},
+    {"Разведение", "dilution", ""},
+    {"БПК'", "bod_initial", " мг/л"},
+    {"БПК", "bod_final", " мг/л"},
+    {"Токсичность", "toxicity", ""},
+    {"ГСО (с учётом разведения)", "certified_value", " мг/л"},
+    {"Разведение ГСО", "reference_dilution", ""},
+    {"Средняя температура", "mean_temperature", " °C"},
+    {"dS", "signal_range", ""},
+    {"S'max", "max_derivative", ""},
+    {"Коэффициент по скорости", "rate_coefficient", ""},
+    {"Коэффициент по диапазону", "range_coefficient", ""},
+    {"Фильтр A, B, C", "", ""},
+    {"Частота, задержка", "", ""},
+    {"Строк в прогоне", "line_count", ""},
+    {"Оператор", "operator", ""},
+    {"Станция", "station_name", ""},
+    {"Источник", "source", ""},
+    {"Версия программы", "app_version", ""},
+};
+
+QString fieldText(const journal::Record& r, const char* field) {
+    const QString name = QLatin1StringView(field).toString();
+    if (name == u"started_at" || name == u"finished_at")
+        return timeText(r.text(name));
+    if (name == u"status")
+        return statusText(r.text(name));
+    if (name == u"analysis_kind")
+        return analysisKindText(r.text(name));
+    const int i = journal::fieldIndex(name);
+    if (i < 0)
+        return {};
+    // Six figures are what a person compares; the exports and the hash keep every digit.
+    if (journal::kFields[static_cast<size_t>(i)].type == journal::FieldType::Number && !r.value(name).isNull())
+        return QString::number(r.value(name).toDouble(), 'g', 6).replace(u'.', u',');
+    return journal::displayValue(r, static_cast<size_t>(i));
+}
+
+QString recordLink(const journal::Record& r) {
+    QString text = kindText(r.text(u"kind")) + QStringLiteral(" от ") + timeText(r.text(u"finished_at"));
+    if (!r.text(u"description").isEmpty())
+        text += QStringLiteral(": ") + r.text(u"description");
+    return QStringLiteral("<a href=\"record:%1\">%2</a>").arg(r.text(u"id"), escaped(text));
+}
+
+// The note a technician writes on a record, and whether it marks the record invalid.
+class AnnotationDialog : public QDialog {
+  public:
+    explicit AnnotationDialog(const journal::Record& target, QWidget* parent) : QDialog(parent) {
+        setObjectName(QStringLiteral("AnnotationDialog"));
+        setWindowTitle(QStringLiteral("Отметка к записи журнала"));
+        auto* layout = new QVBoxLayout(this);
+        auto* what = new QLabel(QStringLiteral("%1 от %2 %3")
+                                    .arg(kindText(target.text(u"kind")), timeText(target.text(u"finished_at")),
+                                         target.text(u"description")),
+                                this);
+        what->setWordWrap(true);
+        layout->addWidget(what);
+        layout->addWidget(new QLabel(QStringLiteral("Примечание (причина):"), this));
+        note_ = new QPlainTextEdit(this);
+        note_->setObjectName(QStringLiteral("AnnotationNote"));
+        note_->setTabChangesFocus(true);
+        layout->addWidget(note_);
+        invalid_ = new QCheckBox(QStringLiteral("Результат недействителен"), this);
+        invalid_->setObjectName(QStringLiteral("AnnotationInvalid"));
+        layout->addWidget(invalid_);
+        auto* hint = new QLabel(QStringLiteral("Запись не изменяется: отметка хранится в журнале как новая "
+                                               "запись."),
+                                this);
+        hint->setWordWrap(true);
+        layout->addWidget(hint);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        buttons->setObjectName(QStringLiteral("AnnotationButtons"));
+        buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Сохранить"));
+        buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+        connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+            if (note().isEmpty()) {
+                QMessageBox::warning(this, QStringLiteral("Внимание"),
+                                     QStringLiteral("Напишите примечание: отметка без причины ничего не "
+                                                    "объясняет."));
+                note_->setFocus();
+                return;
+            }
+            accept();
+        });
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        layout->addWidget(buttons);
+        resize(420, 260);
+    }
+    QString note() const { return note_->toPlainText().trimmed(); }
+    bool invalid() const { return invalid_->isChecked(); }
+
+  private:
+    QPlainTextEdit* note_ = nullptr;
+    QCheckBox* invalid_ = nullptr;
+};
+
+} // namespace
+
+JournalWindow::JournalWindow(Options options, QWidget* parent)
+    : QWidget(parent, Qt::Window), options_(std::move(options)) {
+    setObjectName(QStringLiteral("JournalWindow"));
+    setWindowTitle(QStringLiteral("Журнал результатов"));
+    auto* layout = new QVBoxLayout(this);
+
+    sourceLabel_ = new QLabel(QStringLiteral("Журнал открывается…"), this);
+    sourceLabel_->setObjectName(QStringLiteral("JournalSource"));
+    sourceLabel_->setWordWrap(true);
+    QFont bold = sourceLabel_->font();
+    bold.setBold(true);
+    sourceLabel_->setFont(bold);
+    layout->addWidget(sourceLabel_);
+
+    auto* bar = new QWidget(this);
+    buildFilters(bar);
+    layout->addWidget(bar);
+
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("JournalSplitter"));
+    model_ = std::make_unique<JournalModel>(
+        [this](int generation, const journal::ListFilter& filter) { requestPage(generation, filter); });
+    table_ = new QTableView(splitter);
+    table_->setObjectName(QStringLiteral("JournalTable"));
+    table_->setModel(model_.get());
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    // Each column as wide as a typical entry, in the font in use.
+    const char* const samples[JournalModel::ColumnCount] = {
+        "06.12.2026 09:05:58", "Калибровка ГСО", "Проба 12 (р. Исеть, створ 2)", "по конечным", "Разв.",
+        "БПК', мг/л", "БПК, мг/л", "t, °C", "06.12.2026", "оператор", "станция", "выполнен, есть отметка"};
+    const QFontMetrics metrics = table_->fontMetrics();
+    for (int c = 0; c < JournalModel::ColumnCount; ++c)
+        table_->setColumnWidth(c, metrics.horizontalAdvance(QString::fromUtf8(samples[c])) + 16);
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { currentChanged(); });
+
+    tabs_ = new QTabWidget(splitter);
+    tabs_->setObjectName(QStringLiteral("JournalTabs"));
+    recordView_ = new QTextBrowser(tabs_);
+    recordView_->setObjectName(QStringLiteral("JournalRecordView"));
+    recordView_->setOpenLinks(false);
+    connect(recordView_, &QTextBrowser::anchorClicked, this, &JournalWindow::linkClicked);
+    tabs_->addTab(recordView_, QStringLiteral("Запись"));
+
+    auto* curvePage = new QWidget(tabs_);
+    auto* curveLayout = new QVBoxLayout(curvePage);
+    curve_ = new QCustomPlot(curvePage);
+    curve_->setObjectName(QStringLiteral("JournalCurve"));
+    curve_->setMinimumSize(300, 220);
+    curve_->setLocale(QLocale(QLocale::Russian)); // the decimal comma, as everywhere in the program
+    curveLayout->addWidget(curve_, 1);
+    rawShown_ = new QCheckBox(QStringLiteral("Показать исходный сигнал"), curvePage);
+    rawShown_->setObjectName(QStringLiteral("JournalRawShown"));
+    connect(rawShown_, &QCheckBox::toggled, this, [this](bool shown) {
+        if (curve_->graphCount() > 2) {
+            curve_->graph(2)->setVisible(shown);
+            curve_->replot();
+        }
+    });
+    curveLayout->addWidget(rawShown_);
+    tabs_->addTab(curvePage, QStringLiteral("Кривая"));
+    splitter->addWidget(table_);
+    splitter->addWidget(tabs_);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    splitter->setSizes({760, 480});
+    layout->addWidget(splitter, 1);
+
+    auto* buttons = new QHBoxLayout;
+    countLabel_ = new QLabel(this);
+    countLabel_->setObjectName(QStringLiteral("JournalCount"));
+    buttons->addWidget(countLabel_, 1);
+    annotate_ = new QPushButton(QStringLiteral("Отметка..."), this);
+    annotate_->setObjectName(QStringLiteral("JournalAnnotate"));
+    annotate_->setToolTip(QStringLiteral("Примечание к записи, например отметка о недействительном "
+                                         "результате с причиной"));
+    connect(annotate_, &QPushButton::clicked, this, &JournalWindow::annotateClicked);
+    buttons->addWidget(annotate_);
+    export_ = new QPushButton(QStringLiteral("Экспорт..."), this);
+    export_->setObjectName(QStringLiteral("JournalExport"));
+    export_->setToolTip(QStringLiteral("Выделенные записи в книгу Excel или в CSV"));
+    connect(export_, &QPushButton::clicked, this, &JournalWindow::exportClicked);
+    buttons->addWidget(export_);
+    layout->addLayout(buttons);
+    annotate_->setEnabled(false);
+    resize(1260, 700);
+
+    reader_ = std::make_unique<JournalReader>(options_.dataFolder, options_.url, this,
+                                              [this](const JournalSource& source) {
+                                                  source_ = source;
+                                                  QString text = source.description;
+                                                  if (!source.problem.isEmpty())
+                                                      text += QStringLiteral(" (") + source.problem + u')';
+                                                  sourceLabel_->setText(text);
+                                                  refresh();
+                                              });
+}
+
+JournalWindow::~JournalWindow() {
+    reader_.reset(); // no job runs on, and none hands anything back, once the window starts to go
+}
+
+void JournalWindow::buildFilters(QWidget* bar) {
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto dateEdit = [bar](const char* name) {
+        auto* edit = new QDateEdit(bar);
+        edit->setObjectName(QLatin1StringView(name));
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        edit->setMinimumDate(kAnyDate);
+        edit->setSpecialValueText(QStringLiteral("любая"));
+        edit->setDate(kAnyDate);
+        return edit;
+    };
+    layout->addWidget(new QLabel(QStringLiteral("с"), bar));
+    from_ = dateEdit("JournalFrom");
+    layout->addWidget(from_);
+    layout->addWidget(new QLabel(QStringLiteral("по"), bar));
+    to_ = dateEdit("JournalTo");
+    layout->addWidget(to_);
+    kind_ = new QComboBox(bar);
+    kind_->setObjectName(QStringLiteral("JournalKind"));
+    kind_->addItem(QStringLiteral("Все записи"), QString());
+    kind_->addItem(QStringLiteral("Анализы проб"), QStringLiteral("analysis"));
+    kind_->addItem(QStringLiteral("Калибровки ГСО"), QStringLiteral("calibration"));
+    kind_->addItem(QStringLiteral("Верхние точки"), QStringLiteral("upper-point"));
+    kind_->addItem(QStringLiteral("Отметки"), QStringLiteral("annotation"));
+    layout->addWidget(kind_);
+    station_ = new QComboBox(bar);
+    station_->setObjectName(QStringLiteral("JournalStation"));
+    station_->addItem(QStringLiteral("Все станции"), QString());
+    station_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    layout->addWidget(station_);
+    search_ = new QLineEdit(bar);
+    search_->setObjectName(QStringLiteral("JournalSearch"));
+    search_->setPlaceholderText(QStringLiteral("Поиск по описанию пробы и отметкам"));
+    search_->setClearButtonEnabled(true);
+    layout->addWidget(search_, 1);
+    for (QDateEdit* d : {from_, to_})
+        connect(d, &QDateEdit::dateChanged, this, [this] { applyFilter(); });
+    for (QComboBox* c : {kind_, station_})
+        connect(c, &QComboBox::currentIndexChanged, this, [this] { applyFilter(); });
+    connect(search_, &QLineEdit::textChanged, this, [this] { applyFilter(); });
+}
+
+void JournalWindow::refresh() {
+    reader_->run([this](journal::Store* store) {
+        if (!store)
+            return;
+        QString error;
+        auto stations = store->stations(error);
+        reader_->post([this, stations = std::move(stations)] { setStations(stations); });
+    });
+    applyFilter();
+}
+
+void JournalWindow::setStations(const std::vector<journal::StationName>& stations) {
+    const QString chosen = station_->currentData().toString();
+    const QSignalBlocker quiet(station_);
+    station_->clear();
+    station_->addItem(QStringLiteral("Все станции"), QString());
+    for (const journal::StationName& s : stations)
+        station_->addItem(s.name.isEmpty() ? s.id : s.name, s.id);
+    station_->setCurrentIndex(std::max(0, station_->findData(chosen)));
+}
+
+void JournalWindow::applyFilter() {
+    journal::ListFilter f;
+    if (from_->date() != kAnyDate)
+        f.from = from_->date().toString(Qt::ISODate);
+    if (to_->date() != kAnyDate)
+        f.to = to_->date().toString(Qt::ISODate);
+    f.kind = kind_->currentData().toString();
+    f.station = station_->currentData().toString();
+    f.search = search_->text().trimmed();
+    model_->setFilter(f);
+}
+
+void JournalWindow::requestPage(int generation, const journal::ListFilter& filter) {
+    latestPage_->store(generation);
+    countLabel_->setText(QStringLiteral("Записи читаются…"));
+    reader_->run([this, generation, filter, latest = latestPage_](journal::Store* store) {
+        if (latest->load() != generation)
+            return; // the filter changed again before this page was begun: it would only be dropped
+        if (!store) {
+            reader_->post([this, generation] {
+                model_->addPage(generation, {}, true);
+                countLabel_->setText(QStringLiteral("Записей нет"));
+            });
+            return;
+        }
+        QString error;
+        std::vector<journal::Record> records = store->list(filter, error);
+        const bool atEnd = static_cast<int>(records.size()) < filter.limit;
+        std::vector<JournalRow> rows = rowsOf(*store, std::move(records), error);
+        reader_->post([this, generation, rows = std::move(rows), atEnd, error]() mutable {
+            model_->addPage(generation, std::move(rows), atEnd);
+            if (!error.isEmpty())
+                countLabel_->setText(QStringLiteral("Журнал не прочитан: ") + error);
+            else
+                countLabel_->setText(model_->atEnd()
+                                         ? QStringLiteral("Записей: %1").arg(model_->rowCount())
+                                         : QStringLiteral("Записей: %1 и более").arg(model_->rowCount()));
+            if (!wanted_.isEmpty()) {
+                const int r = model_->rowOf(wanted_);
+                if (r >= 0) {
+                    wanted_.clear();
+                    table_->selectRow(r);
+                }
+            }
+        });
+    });
+}
+
+void JournalWindow::currentChanged() {
+    const JournalRow* row = model_->row(table_->currentIndex().row());
+    if (row)
+        showRecord(row->record.text(u"id"));
+}
+
+void JournalWindow::showRecord(const QString& id) {
+    const int listed = model_->rowOf(id);
+    if (listed >= 0 && table_->currentIndex().row() != listed) {
+        table_->selectRow(listed); // comes back here through currentChanged
+        return;
+    }
+    const int ask = latestRecord_->fetch_add(1) + 1;
+    reader_->run([this, id, ask, latest = latestRecord_](journal::Store* store) {
+        if (!store || latest->load() != ask)
+            return;
+        QString error;
+        auto found = store->find(id, true, error);
+        if (!found) {
+            reader_->post([this, id, error] {
+                recordView_->setHtml(QStringLiteral("<p>Запись %1 не найдена в этом журнале. %2</p>")
+                                         .arg(escaped(id), escaped(error)));
+            });
+            return;
+        }
+        RecordDetails d;
+        d.record = std::move(*found);
+        if (!d.record.value(u"calibration_id").isNull())
+            d.calibration = store->find(d.record.text(u"calibration_id"), false, error);
+        d.annotations = store->annotationsOf(id, error);
+        if (d.record.text(u"kind") == u"calibration")
+            d.analyses = store->measuredAgainst(id, error);
+        reader_->post([this, ask, latest, d = std::move(d)] {
+            if (latest->load() == ask)
+                showDetails(d);
+        });
+    });
+}
+
+void JournalWindow::showDetails(const RecordDetails& d) {
+    shown_ = d;
+    const journal::Record& r = d.record;
+    bool invalid = false;
+    for (const journal::Record& a : d.annotations)
+        invalid = invalid || a.value(u"invalidates").toBool();
+    QString html = QStringLiteral("<h3>%1</h3>").arg(escaped(kindText(r.text(u"kind")) + QStringLiteral(" от ") +
+                                                           timeText(r.text(u"finished_at"))));
+    if (invalid)
+        html += QStringLiteral("<p style=\"color:#B00000\"><b>Результат отмечен как недействительный.</b></p>");
+    if (r.text(u"kind") == u"annotation") {
+        html += QStringLiteral("<p>%1 к записи <a href=\"record:%2\">%2</a>:</p><p><i>%3</i></p>")
+                    .arg(r.value(u"invalidates").toBool() ? QStringLiteral("Отметка о недействительности")
+                                                          : QStringLiteral("Примечание"),
+                         escaped(r.text(u"corrects")), escaped(r.text(u"note")));
+    }
+    html += QStringLiteral("<table cellspacing=\"2\">");
+    for (const FieldLine& line : kFieldLines) {
+        QString value;
+        const QLatin1StringView label(line.label);
+        if (label == "Фильтр A, B, C") {
+            if (!r.value(u"filter_a").isNull())
+                value = QStringLiteral("%1; %2; %3")
+                            .arg(numberText(r.value(u"filter_a")), numberText(r.value(u"filter_b")),
+                                 numberText(r.value(u"filter_c")));
+        } else if (label == "Частота, задержка") {
+            if (!r.value(u"frequency").isNull())
+                value = numberText(r.value(u"frequency")) + QStringLiteral("; ") + numberText(r.value(u"delay"));
+        } else {
+            value = fieldText(r, line.field);
+            if (!value.isEmpty())
+                value += QString::fromUtf8(line.unit);
+        }
+        if (!value.isEmpty())
+            html += QStringLiteral("<tr><td>%1:</td><td><b>%2</b></td></tr>")
+                        .arg(escaped(QString::fromUtf8(line.label)), escaped(value));
+    }
+    html += QStringLiteral("</table>");
+    if (r.text(u"kind") == u"analysis") {
+        if (d.calibration)
+            html += QStringLiteral("<p>Калибровка: %1 (ГСО %2 мг/л, коэффициенты %3 и %4)</p>")
+                        .arg(recordLink(*d.calibration), numberText(d.calibration->value(u"certified_value")),
+                             numberText(d.calibration->value(u"rate_coefficient")),
+                             numberText(d.calibration->value(u"range_coefficient")));
+        else
+            html += QStringLiteral("<p>Калибровка: нет сведений</p>");
+    }
+    if (!d.annotations.empty()) {
+        html += QStringLiteral("<p><b>Отметки</b></p><ul>");
+        for (const journal::Record& a : d.annotations)
+            html += QStringLiteral("<li>%1, %2%3: %4</li>")
+                        .arg(timeText(a.text(u"finished_at")), escaped(a.text(u"operator")),
+                             a.value(u"invalidates").toBool() ? QStringLiteral(", <b>недействителен</b>")
+                                                              : QString(),
+                             escaped(a.text(u"note")));
+        html += QStringLiteral("</ul>");
+    }
+    if (r.text(u"kind") == u"calibration") {
+        html += QStringLiteral("<p><b>Анализы по этой калибровке: %1</b></p><ul>").arg(d.analyses.size());
+        for (const journal::Record& a : d.analyses)
+            html += QStringLiteral("<li>%1, БПК' %2</li>").arg(recordLink(a), numberText(a.value(u"bod_initial")));
+        html += QStringLiteral("</ul>");
+    }
+    html += QStringLiteral("<p style=\"color:#606060; font-size:small\"><tt>id %1<br>hash %2</tt></p>")
+                .arg(escaped(r.text(u"id")), escaped(r.text(u"hash")));
+    recordView_->setHtml(html);
+    annotate_->setEnabled(true);
+    drawCurve(r);
+}
+
+void JournalWindow::drawCurve(const journal::Record& r) {
+    curve_->clearGraphs();
+    curve_->clearItems();
+    if (r.lines.empty()) {
+        curve_->replot();
+        return;
+    }
+    const auto n = static_cast<qsizetype>(r.lines.size());
+    QVector<double> x(n), smoothed(n), derivative(n), raw(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const journal::RecordLine& l = r.lines[static_cast<size_t>(i)];
+        x[i] = l.elapsedMs / 1000.0;
+        smoothed[i] = l.smoothed;
+        derivative[i] = l.derivative;
+        raw[i] = l.signal;
+    }
+    curve_->yAxis2->setVisible(true);
+    curve_->yAxis->setLabel(QStringLiteral("Сигнал, %нас"));
+    curve_->yAxis2->setLabel(QStringLiteral("Производная"));
+    curve_->xAxis->setLabel(QStringLiteral("Время, мм:сс"));
+    auto ticker = QSharedPointer<QCPAxisTickerTime>::create();
+    ticker->setTimeFormat(QStringLiteral("%m:%s"));
+    curve_->xAxis->setTicker(ticker);
+    QCPGraph* s = curve_->addGraph(curve_->xAxis, curve_->yAxis);
+    s->setName(QStringLiteral("Сигнал"));
+    s->setPen(QPen(QColor(0x00, 0x40, 0xC0), 2));
+    s->setData(x, smoothed, true);
+    QCPGraph* d = curve_->addGraph(curve_->xAxis, curve_->yAxis2);
+    d->setName(QStringLiteral("Производная"));
+    d->setPen(QPen(QColor(0xC0, 0x20, 0x20), 1.5));
+    d->setData(x, derivative, true);
+    QCPGraph* rawGraph = curve_->addGraph(curve_->xAxis, curve_->yAxis);
+    rawGraph->setName(QStringLiteral("Исходный сигнал"));
+    rawGraph->setPen(QPen(QColor(0x80, 0x80, 0x80), 1, Qt::DotLine));
+    rawGraph->setData(x, raw, true);
+    rawGraph->setVisible(rawShown_->isChecked());
+    s->rescaleAxes();
+    rawGraph->rescaleAxes(true);
+    d->rescaleAxes();
+    curve_->replot();
+}
+
+void JournalWindow::linkClicked(const QUrl& link) {
+    if (link.scheme() == u"record")
+        showRecord(link.path());
+}
+
+std::vector<journal::Record> JournalWindow::selectedRecords() const {
+    std::vector<journal::Record> out;
+    std::set<int> rows;
+    for (const QModelIndex& i : table_->selectionModel()->selectedRows())
+        rows.insert(i.row());
+    for (int r : rows)
+        if (const JournalRow* row = model_->row(r))
+            out.push_back(row->record);
+    return out;
+}
+
+void JournalWindow::annotateClicked() {
+    if (!shown_)
+        return;
+    const journal::Record target = shown_->record;
+    AnnotationDialog dialog(target, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!options_.annotate) {
+        QMessageBox::warning(this, QStringLiteral("Ошибка"),
+                             QStringLiteral("Отметку некуда записать: журнал этой станции не открыт."));
+        return;
+    }
+    journal::Record note = journal::makeAnnotation(journal::loadStation(options_.dataFolder), target,
+                                                   dialog.note(), dialog.invalid(),
+                                                   QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
+    const QString id = target.text(u"id");
+    // Told on the writer's thread, perhaps after this window is gone: the news goes to the application's
+    // thread, which looks whether the window is still there.
+    options_.annotate(std::move(note), [window = QPointer<JournalWindow>(this), id](bool committed, QString error) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [window, id, committed, error] {
+                if (window)
+                    window->annotationStored(id, committed, error);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void JournalWindow::annotationStored(const QString& id, bool committed, const QString& error) {
+    {
+        reader_->run([this, id, committed, error](journal::Store* store) {
+            QString readError;
+            const auto marks = store ? store->marksOf({id}, readError) : std::map<QString, journal::AnnotationMarks>{};
+            const journal::AnnotationMarks m = marks.count(id) ? marks.at(id) : journal::AnnotationMarks{};
+            reader_->post([this, id, committed, error, m] {
+                if (!committed) {
+                    QMessageBox::warning(this, QStringLiteral("Ошибка"),
+                                         QStringLiteral("Отметка не записана в журнал: ") + error);
+                    return;
+                }
+                model_->setMarks(id, m);
+                if (shown_ && shown_->record.text(u"id") == id)
+                    showRecord(id);
+            });
+        });
+    }
+}
+
+void JournalWindow::exportClicked() {
+    std::vector<journal::Record> records = selectedRecords();
+    if (records.empty()) {
+        QMessageBox::information(this, QStringLiteral("Информация"),
+                                 QStringLiteral("Выделите в списке записи для экспорта."));
+        return;
+    }
+    QMenu menu(this);
+    QAction* xlsx = menu.addAction(QStringLiteral("Книга Excel (.xlsx)..."));
+    menu.addAction(QStringLiteral("Текст CSV (.csv)..."));
+    QAction* chosen = menu.exec(export_->mapToGlobal(QPoint(0, export_->height())));
+    if (!chosen)
+        return;
+    const bool asXlsx = chosen == xlsx;
+    FileRequest request;
+    request.objectName = QStringLiteral("JournalExportDialog");
+    request.title = QStringLiteral("Экспорт записей журнала");
+    request.folder = options_.dataFolder;
+    request.proposedName = QStringLiteral("Журнал ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yy"));
+    request.filter = asXlsx ? QStringLiteral("Файл Excel (*.xlsx)|*.xlsx") : QStringLiteral("Файл CSV (*.csv)|*.csv");
+    request.suffix = asXlsx ? QStringLiteral("xlsx") : QStringLiteral("csv");
+    const std::optional<QString> path = chooseSaveFile(this, request);
+    if (!path)
+        return;
+    QString reason;
+    const bool written = asXlsx ? journal::writeRecordsXlsx(*path, records, &reason)
+                                : journal::writeRecordsCsv(*path, records, &reason);
+    if (!written)
+        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+                              QStringLiteral("Файл %1 не записан: %2").arg(*path, reason));
+    else
+        countLabel_->setText(QStringLiteral("Записей выгружено: %1 в %2").arg(records.size()).arg(*path));
+}
+
+} // namespace lorimet::journalwindow
