@@ -61,4 +61,11 @@ QString beginNewChain(const QString& dataFolder) {
     return id;
 }
 
+int calibrationAgeLimitHours(const QString& dataFolder) {
+    const QSettings ini(QDir(dataFolder).filePath(QStringLiteral("lorimet.ini")), QSettings::IniFormat);
+    bool ok = false;
+    const int hours = ini.value(QStringLiteral("calibration/max_age_hours")).toInt(&ok);
+    return ok && hours > 0 ? hours : kDefaultCalibrationAgeLimitHours;
+}
+
 } // namespace lorimet::journal

@@ -39,4 +39,9 @@ QString beginNewChain(const QString& dataFolder);
 // station for this run (a new id, not kept).
 Station loadStation(const QString& dataFolder);
 
+// After how many hours a GSO calibration is old enough to be pointed out: lorimet.ini's
+// [calibration] max_age_hours=, 24 when unset or not a positive whole number.
+constexpr int kDefaultCalibrationAgeLimitHours = 24;
+int calibrationAgeLimitHours(const QString& dataFolder);
+
 } // namespace lorimet::journal

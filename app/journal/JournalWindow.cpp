@@ -2,6 +2,7 @@
 
 #include "app/CustomPlot.h"
 #include "app/SaveFileDialog.h"
+#include "app/journal/ControlChart.h"
 #include "journal/Annotation.h"
 #include "journal/RecordExport.h"
 #include "journal/RecordText.h"
@@ -116,6 +117,14 @@ QString fieldText(const journal::Record& r, const char* field) {
     if (journal::kFields[static_cast<size_t>(i)].type == journal::FieldType::Number && !r.value(name).isNull())
         return QString::number(r.value(name).toDouble(), 'g', 6).replace(u'.', u',');
     return journal::displayValue(r, static_cast<size_t>(i));
+}
+
+QString ageText(qint64 hours) {
+    if (hours < 1)
+        return QStringLiteral("менее часа");
+    if (hours < 48)
+        return QStringLiteral("%1 ч").arg(hours);
+    return QStringLiteral("%1 сут %2 ч").arg(hours / 24).arg(hours % 24);
 }
 
 QString recordLink(const journal::Record& r) {
@@ -245,6 +254,36 @@ JournalWindow::JournalWindow(Options options, QWidget* parent)
     });
     curveLayout->addWidget(rawShown_);
     tabs_->addTab(curvePage, QStringLiteral("Кривая"));
+
+    auto* chartPage = new QWidget(tabs_);
+    chartPage->setObjectName(QStringLiteral("JournalCalibrations"));
+    auto* chartLayout = new QVBoxLayout(chartPage);
+    auto* chartBar = new QHBoxLayout;
+    chartBar->addWidget(new QLabel(QStringLiteral("Калибровки ГСО станции"), chartPage));
+    chartStation_ = new QComboBox(chartPage);
+    chartStation_->setObjectName(QStringLiteral("JournalChartStation"));
+    chartBar->addWidget(chartStation_, 1);
+    chartLayout->addLayout(chartBar);
+    calibrationAge_ = new QLabel(chartPage);
+    calibrationAge_->setObjectName(QStringLiteral("JournalCalibrationAge"));
+    calibrationAge_->setWordWrap(true);
+    chartLayout->addWidget(calibrationAge_);
+    for (QCustomPlot** chart : {&rateChart_, &rangeChart_}) {
+        *chart = new QCustomPlot(chartPage);
+        (*chart)->setObjectName(chart == &rateChart_ ? QStringLiteral("JournalControlRate")
+                                                     : QStringLiteral("JournalControlRange"));
+        (*chart)->setLocale(QLocale(QLocale::Russian));
+        (*chart)->setMinimumHeight(150);
+        chartLayout->addWidget(*chart, 1);
+    }
+    findings_ = new QTextBrowser(chartPage);
+    findings_->setObjectName(QStringLiteral("JournalControlFindings"));
+    findings_->setOpenLinks(false);
+    findings_->setMaximumHeight(90);
+    connect(findings_, &QTextBrowser::anchorClicked, this, &JournalWindow::linkClicked);
+    chartLayout->addWidget(findings_);
+    connect(chartStation_, &QComboBox::currentIndexChanged, this, [this] { loadCalibrations(); });
+    tabs_->addTab(chartPage, QStringLiteral("Калибровки"));
     splitter->addWidget(table_);
     splitter->addWidget(tabs_);
     splitter->setStretchFactor(0, 3);
@@ -349,6 +388,125 @@ void JournalWindow::setStations(const std::vector<journal::StationName>& station
     for (const journal::StationName& s : stations)
         station_->addItem(s.name.isEmpty() ? s.id : s.name, s.id);
     station_->setCurrentIndex(std::max(0, station_->findData(chosen)));
+
+    // The control charts are of one station's analyser: this station's unless it has none yet.
+    QString charted = chartStation_->currentData().toString();
+    if (charted.isEmpty())
+        charted = journal::loadStation(options_.dataFolder).id;
+    {
+        const QSignalBlocker quietChart(chartStation_);
+        chartStation_->clear();
+        for (const journal::StationName& s : stations)
+            chartStation_->addItem(s.name.isEmpty() ? s.id : s.name, s.id);
+        chartStation_->setCurrentIndex(std::max(0, chartStation_->findData(charted)));
+    }
+    loadCalibrations();
+}
+
+void JournalWindow::loadCalibrations() {
+    const QString station = chartStation_->currentData().toString();
+    if (station.isEmpty())
+        return;
+    reader_->run([this, station](journal::Store* store) {
+        if (!store)
+            return;
+        journal::ListFilter f;
+        f.kind = QStringLiteral("calibration");
+        f.station = station;
+        QString error;
+        auto calibrations = store->list(f, error);
+        reader_->post([this, station, calibrations = std::move(calibrations)] {
+            if (chartStation_->currentData().toString() == station)
+                drawControlCharts(calibrations);
+        });
+    });
+}
+
+void JournalWindow::drawControlCharts(const std::vector<journal::Record>& calibrations) {
+    charted_ = calibrations;
+    QString findings;
+    auto draw = [&](QCustomPlot* chart, const char* field, const QString& title) {
+        chart->clearGraphs();
+        chart->clearItems();
+        chart->plotLayout()->clear();
+        chart->plotLayout()->addElement(0, 0, new QCPTextElement(chart, title));
+        chart->plotLayout()->addElement(1, 0, new QCPAxisRect(chart));
+        chart->xAxis = static_cast<QCPAxisRect*>(chart->plotLayout()->element(1, 0))->axis(QCPAxis::atBottom);
+        chart->yAxis = static_cast<QCPAxisRect*>(chart->plotLayout()->element(1, 0))->axis(QCPAxis::atLeft);
+        std::vector<double> values;
+        QVector<double> x, y, flaggedX, flaggedY;
+        for (const journal::Record& c : calibrations) {
+            values.push_back(c.value(QString::fromLatin1(field)).toDouble());
+            x << QDateTime::fromString(c.text(u"finished_at"), Qt::ISODateWithMs).toSecsSinceEpoch();
+        }
+        const ControlChart cc = controlChart(values);
+        for (size_t i = 0; i < cc.points.size(); ++i) {
+            y << cc.points[i].value;
+            if (!cc.points[i].rules.isEmpty()) {
+                flaggedX << x[static_cast<qsizetype>(i)];
+                flaggedY << cc.points[i].value;
+                findings += QStringLiteral("<li>%1: %2 = %3 — %4</li>")
+                                .arg(recordLink(calibrations[i]), title, numberText(cc.points[i].value),
+                                     cc.points[i].rules.join(QStringLiteral("; ")));
+            }
+        }
+        QCPGraph* points = chart->addGraph();
+        points->setData(x, y, true);
+        points->setPen(QPen(QColor(0x00, 0x40, 0xC0), 1));
+        points->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 5));
+        QCPGraph* flagged = chart->addGraph();
+        flagged->setName(QStringLiteral("flagged"));
+        flagged->setData(flaggedX, flaggedY, true);
+        flagged->setLineStyle(QCPGraph::lsNone);
+        flagged->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(0xD0, 0x00, 0x00), 9));
+        auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
+        ticker->setDateTimeFormat(QStringLiteral("dd.MM.yy"));
+        chart->xAxis->setTicker(ticker);
+        points->rescaleAxes();
+        if (cc.centre) {
+            const struct {
+                double k;
+                QColor colour;
+                Qt::PenStyle style;
+            } lines[] = {{0, QColor(0x00, 0x80, 0x00), Qt::SolidLine},
+                         {2, QColor(0xE0, 0x90, 0x00), Qt::DashLine},
+                         {-2, QColor(0xE0, 0x90, 0x00), Qt::DashLine},
+                         {3, QColor(0xD0, 0x00, 0x00), Qt::DashLine},
+                         {-3, QColor(0xD0, 0x00, 0x00), Qt::DashLine}};
+            for (const auto& l : lines) {
+                auto* line = new QCPItemStraightLine(chart);
+                const double level = *cc.centre + l.k * cc.sigma;
+                line->point1->setCoords(0, level);
+                line->point2->setCoords(1, level);
+                line->setPen(QPen(l.colour, 1, l.style));
+            }
+            const double reach = std::max(3.5 * cc.sigma, 1e-9);
+            QCPRange range = chart->yAxis->range();
+            range.expand(*cc.centre - reach);
+            range.expand(*cc.centre + reach);
+            chart->yAxis->setRange(range);
+        }
+        chart->xAxis->scaleRange(1.05);
+        chart->replot();
+    };
+    draw(rateChart_, "rate_coefficient", QStringLiteral("Коэффициент по скорости"));
+    draw(rangeChart_, "range_coefficient", QStringLiteral("Коэффициент по диапазону"));
+    findings_->setHtml(findings.isEmpty() ? QStringLiteral("Нарушений правил нет.")
+                                          : QStringLiteral("<ul>") + findings + QStringLiteral("</ul>"));
+
+    if (calibrations.empty()) {
+        calibrationAge_->setText(QStringLiteral("Калибровок ГСО этой станции в журнале нет."));
+        calibrationAge_->setStyleSheet(QString());
+        return;
+    }
+    const journal::Record& last = calibrations.back();
+    const QDateTime at = QDateTime::fromString(last.text(u"finished_at"), Qt::ISODateWithMs);
+    const qint64 hours = at.secsTo(QDateTime::currentDateTime()) / 3600;
+    const int limit = journal::calibrationAgeLimitHours(options_.dataFolder);
+    calibrationAge_->setText(QStringLiteral("Действующая калибровка — последняя этой станции: %1, %2 назад%3")
+                                 .arg(timeText(last.text(u"finished_at")), ageText(hours),
+                                      hours >= limit ? QStringLiteral(" (старше %1 ч)").arg(limit) : QString()));
+    calibrationAge_->setStyleSheet(hours >= limit ? QStringLiteral("color: #7A4A00; background: #FFF4D6") : QString());
 }
 
 void JournalWindow::applyFilter() {

@@ -54,6 +54,8 @@ class JournalWindow : public QWidget {
     void showRecord(const QString& id);
     // Reads the journal anew with the filters as they stand.
     void refresh();
+    // The calibrations the control charts show, oldest first, once they have arrived.
+    const std::vector<journal::Record>& chartedCalibrations() const { return charted_; }
 
   private:
     void buildFilters(QWidget* bar);
@@ -67,6 +69,8 @@ class JournalWindow : public QWidget {
     void annotationStored(const QString& id, bool committed, const QString& error);
     void exportClicked();
     void setStations(const std::vector<journal::StationName>& stations);
+    void loadCalibrations();
+    void drawControlCharts(const std::vector<journal::Record>& calibrations);
     std::vector<journal::Record> selectedRecords() const;
 
     Options options_;
@@ -76,6 +80,7 @@ class JournalWindow : public QWidget {
     std::shared_ptr<std::atomic<int>> latestPage_ = std::make_shared<std::atomic<int>>(0);
     std::shared_ptr<std::atomic<int>> latestRecord_ = std::make_shared<std::atomic<int>>(0);
     std::optional<RecordDetails> shown_;
+    std::vector<journal::Record> charted_;
     QString wanted_; // the record asked for, selected once it is listed
 
     QLabel* sourceLabel_ = nullptr;
@@ -90,6 +95,11 @@ class JournalWindow : public QWidget {
     QTextBrowser* recordView_ = nullptr;
     QCustomPlot* curve_ = nullptr;
     QCheckBox* rawShown_ = nullptr;
+    QComboBox* chartStation_ = nullptr;
+    QCustomPlot* rateChart_ = nullptr;
+    QCustomPlot* rangeChart_ = nullptr;
+    QLabel* calibrationAge_ = nullptr;
+    QTextBrowser* findings_ = nullptr;
     QPushButton* annotate_ = nullptr;
     QPushButton* export_ = nullptr;
 };

@@ -1,6 +1,7 @@
 // The journal's window offscreen over a generated journal of 10 000 records: the filters and the search find
 // exactly the records they should, page after page; a record shows its values, its curve with every line
 // and a link to its calibration; a note made in the window is a new record and the original keeps its hash.
+#include "app/journal/ControlChart.h"
 #include "app/journal/JournalWindow.h"
 #include "fakes/WaitFor.h"
 #include "journal/Recorder.h"
@@ -12,6 +13,7 @@
 #include <QDateEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -264,6 +266,98 @@ TEST_F(JournalWindowTest, ANoteMadeInTheWindowIsANewRecordAndTheOriginalKeepsIts
     ASSERT_TRUE(report);
     EXPECT_FALSE(report->finding);
     EXPECT_EQ(report->records, kRecords + 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ControlCharts, FlagTheRuleEachPointBreaks) {
+    auto flagged = [](const ControlChart& c) {
+        std::vector<std::pair<size_t, QString>> out;
+        for (size_t i = 0; i < c.points.size(); ++i)
+            for (const QString& rule : c.points[i].rules)
+                out.emplace_back(i, rule);
+        return out;
+    };
+    std::vector<double> steady;
+    for (int i = 0; i < 19; ++i)
+        steady.push_back(i % 2 == 0 ? 2.00 : 2.02);
+
+    EXPECT_FALSE(controlChart({}).centre);
+    EXPECT_FALSE(controlChart({2.0}).centre);
+    const ControlChart calm = controlChart(steady);
+    ASSERT_TRUE(calm.centre);
+    EXPECT_TRUE(flagged(calm).empty());
+    EXPECT_EQ(calm.basis, 19);
+
+    // One calibration far off: beyond 3σ, and left out of the limits, so its neighbours are no run below
+    // a centre it pulled up.
+    std::vector<double> outlier = steady;
+    outlier.push_back(2.5);
+    const ControlChart off = controlChart(outlier);
+    EXPECT_EQ(flagged(off), (std::vector<std::pair<size_t, QString>>{{19, kBeyondThreeSigma}}));
+    EXPECT_EQ(off.basis, 19);
+    EXPECT_NEAR(*off.centre, *calm.centre, 1e-12);
+
+    // Seven in a row above the centre: the seventh is flagged, and the run goes on flagging.
+    std::vector<double> drift;
+    for (int i = 0; i < 10; ++i)
+        drift.push_back(i % 2 == 0 ? 2.02 : 2.00);
+    for (int i = 0; i < 8; ++i)
+        drift.push_back(2.015);
+    EXPECT_EQ(flagged(controlChart(drift)),
+              (std::vector<std::pair<size_t, QString>>{{16, kRunOnOneSide}, {17, kRunOnOneSide}}));
+
+    // A point on the other side ends a run; the limits come from the last 20 only.
+    std::vector<double> broken(6, 3.0);
+    broken.push_back(2.0);
+    broken.insert(broken.end(), 6, 3.0);
+    broken.push_back(2.0);
+    const ControlChart b = controlChart(broken);
+    EXPECT_TRUE(flagged(b).empty());
+    std::vector<double> long_(30, 1.0);
+    long_[0] = 100; // older than the basis: no part of the limits
+    for (size_t i = 10; i < 30; ++i)
+        long_[i] = i % 2 == 0 ? 1.0 : 1.1;
+    const ControlChart l = controlChart(long_);
+    EXPECT_EQ(l.basis, ControlChart::kBasis);
+    EXPECT_NEAR(*l.centre, 1.05, 1e-12);
+    EXPECT_EQ(l.points[0].rules, QStringList{kBeyondThreeSigma});
+}
+
+TEST(CalibrationHistory, TheWindowFlagsAnOutOfLimitCalibrationWithItsRule) {
+    QTemporaryDir data;
+    QString error;
+    {
+        auto store = Store::openSqlite(data.filePath(QStringLiteral("lorimet.db")), error);
+        ASSERT_TRUE(store);
+        for (int i = 0; i < 25; ++i) {
+            Record r = generated(i * 10, QString()); // every one a calibration at «Север»
+            r.set(u"rate_coefficient", i == 22 ? 2.6 : (i % 2 == 0 ? 2.00 : 2.02));
+            r.set(u"range_coefficient", i % 2 == 0 ? 0.50 : 0.51);
+            ASSERT_EQ(store->append(r, error), AppendResult::Added) << error.toStdString();
+        }
+    }
+    JournalWindow::Options o;
+    o.dataFolder = data.path();
+    JournalWindow window(o);
+    window.show();
+    ASSERT_TRUE(waitFor([&] { return window.chartedCalibrations().size() == 25; }, 20000));
+    auto* rate = window.findChild<QCustomPlot*>(QStringLiteral("JournalControlRate"));
+    auto* range = window.findChild<QCustomPlot*>(QStringLiteral("JournalControlRange"));
+    ASSERT_EQ(rate->graphCount(), 2);
+    EXPECT_EQ(rate->graph(0)->dataCount(), 25);
+    ASSERT_EQ(rate->graph(1)->dataCount(), 1); // the flagged points
+    EXPECT_DOUBLE_EQ(rate->graph(1)->data()->at(0)->value, 2.6);
+    EXPECT_EQ(range->graph(1)->dataCount(), 0);
+    const QString findings =
+        window.findChild<QTextBrowser*>(QStringLiteral("JournalControlFindings"))->toPlainText();
+    EXPECT_TRUE(findings.contains(kBeyondThreeSigma)) << findings.toStdString();
+    EXPECT_TRUE(findings.contains(QStringLiteral("Коэффициент по скорости = 2,6"))) << findings.toStdString();
+    // The last calibration was made in January: far older than the day it is good for.
+    const QString age = window.findChild<QLabel*>(QStringLiteral("JournalCalibrationAge"))->text();
+    EXPECT_TRUE(age.contains(QStringLiteral("старше 24 ч"))) << age.toStdString();
 }
 
 } // namespace
