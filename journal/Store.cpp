@@ -903,4 +903,21 @@ bool Store::markShipped(const QStringList& ids, const QString& server, QString& 
     return true;
 }
 
+std::vector<Record> Store::annotationsOf(const QString& id, QString& error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT ") + selectColumns() +
+              QStringLiteral(" FROM records WHERE kind = 'annotation' AND corrects = ? ORDER BY finished_at, "
+                             "station, seq"));
+    q.addBindValue(id);
+    std::vector<Record> out;
+    if (!q.exec()) {
+        error = sqlError(q);
+        return out;
+    }
+    while (q.next())
+        out.push_back(readRecord(q));
+    return out;
+}
+
 } // namespace lorimet::journal

@@ -94,6 +94,10 @@ class Store {
     };
     std::optional<Counts> counts(QString& error);
 
+    // The annotations that name the record in `corrects`, oldest first (as list orders them); an error in
+    // `error`, as list gives it.
+    std::vector<Record> annotationsOf(const QString& id, QString& error);
+
   private:
     explicit Store(QString path, QString connection)
         : path_(std::move(path)), connection_(std::move(connection)) {}
