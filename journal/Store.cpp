@@ -909,6 +909,7 @@ bool Store::markShipped(const QStringList& ids, const QString& server, QString& 
 
 std::vector<Record> Store::annotationsOf(const QString& id, QString& error) {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT ") + selectColumns() +
               QStringLiteral(" FROM records WHERE kind = 'annotation' AND corrects = ? ORDER BY finished_at, "
                              "station, seq"));

@@ -1,6 +1,7 @@
 // lorimet-journal [--data-dir DIR] [--journal URL] COMMAND [ARGS]: the results journal read, checked,
 // exported and filled from old protocol files.
 #include "Import.h"
+#include "app/journal/RecordReport.h"
 #include "config/DataFolder.h"
 #include "journal/Annotation.h"
 #include "journal/JournalUrl.h"
@@ -16,10 +17,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <QUuid>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 using namespace lorimet;
 using namespace lorimet::journal;
@@ -38,6 +42,7 @@ const char* const kUsageText =
     "  export (--xlsx OUT | --csv OUT) [FILTERS]\n"
     "  import FILE...                protocol files (.txt) and day files (.tmp)\n"
     "  annotate ID --note TEXT [--invalid]\n"
+    "  report ID... --pdf OUT        the client's report: one A4 page per record\n"
     "  verify                        check every station's chain\n"
     "  status                        records, stations, records waiting for the server, the server\n"
     "  sync                          ship the data folder's waiting records to the server now\n"
@@ -86,6 +91,7 @@ struct Options {
     QString format;
     QString csvOut;
     QString xlsxOut;
+    QString pdfOut;
     std::optional<QString> note;
     bool invalid = false;
     bool lines = false;
@@ -122,6 +128,8 @@ std::optional<Options> readOptions(QStringList args, QString& error) {
             ok = value(o.csvOut);
         else if (a == u"--xlsx")
             ok = value(o.xlsxOut);
+        else if (a == u"--pdf")
+            ok = value(o.pdfOut);
         else if (a == u"--note")
             ok = value(o.note.emplace());
         else if (a == u"--invalid")
@@ -335,6 +343,38 @@ int annotate(Store& store, const Arguments& a, const Options& o) {
     return 0;
 }
 
+// One page per record named, in the order named, with its calibration, its notes and the lab of the data
+// folder's lorimet.ini.
+int report(Store& store, const Arguments& a, const Options& o) {
+    if (o.positional.isEmpty())
+        return usage(QStringLiteral("report needs one record id or more"));
+    if (o.pdfOut.isEmpty())
+        return usage(QStringLiteral("report needs --pdf OUT"));
+    const recordreport::Lab lab = recordreport::readLab(a.dataFolder);
+    const QDateTime now = QDateTime::currentDateTime();
+    std::vector<recordreport::Input> pages;
+    for (const QString& id : o.positional) {
+        QString error;
+        auto page = recordreport::readInput(store, id, error);
+        if (!page)
+            return failure(error);
+        if (!recordreport::hasReport(page->record))
+            return failure(QStringLiteral("record ") + id + QStringLiteral(" is a ") +
+                           page->record.text(u"kind") +
+                           QStringLiteral(" record; a report is made of analyses and calibrations"));
+        page->lab = lab;
+        page->madeAt = now;
+        pages.push_back(std::move(*page));
+    }
+    const QString path = withExtension(o.pdfOut, QStringLiteral("pdf"));
+    QString reason;
+    if (!recordreport::writePdf(path, pages, &reason))
+        return failure(QStringLiteral("cannot write ") + path + QStringLiteral(": ") + reason);
+    out() << "report: " << pages.size() << (pages.size() == 1 ? " page" : " pages") << " written to " << path
+          << '\n';
+    return 0;
+}
+
 int verify(Store& store, const Arguments& a) {
     QString error;
     const auto report = store.verify(error, readChainAnchor(a.dataFolder, store.path()));
@@ -460,12 +500,33 @@ int import(Store& store, const Arguments& a, const Options& o) {
     return result;
 }
 
+// The command word: the first argument that is neither a journal option nor its value.
+bool isReportCommand(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--data-dir") == 0 || std::strcmp(argv[i], "--journal") == 0) {
+            ++i;
+            continue;
+        }
+        return std::strcmp(argv[i], "report") == 0;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // Only the report paints, and text is painted with the fonts of a GUI application; offscreen, it needs
+    // no display.
+    std::unique_ptr<QCoreApplication> app;
+    if (isReportCommand(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("lorimet"));
-    QStringList args = app.arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
     if (args.contains(u"--help") || args.contains(u"-h")) {
         out() << kUsageText;
         return 0;
@@ -487,7 +548,7 @@ int main(int argc, char** argv) {
                                          QStringLiteral("show"),   QStringLiteral("export"),
                                          QStringLiteral("import"), QStringLiteral("verify"),
                                          QStringLiteral("status"), QStringLiteral("sync"),
-                                         QStringLiteral("annotate")};
+                                         QStringLiteral("annotate"), QStringLiteral("report")};
     if (!commands.contains(a.command))
         return usage(QStringLiteral("unknown command ") + a.command);
     QString error;
@@ -539,6 +600,8 @@ int main(int argc, char** argv) {
         return exportRecords(*store, *options);
     if (a.command == u"annotate")
         return annotate(*store, a, *options);
+    if (a.command == u"report")
+        return report(*store, a, *options);
     if (a.command == u"import")
         return import(*store, a, *options);
     if (a.command == u"verify")
