@@ -47,6 +47,11 @@ struct Acquisition {
     double committedMaxDerivative = 0;
     int committedCount = 0;
     Smoother smoother;
+    // Where the run's end points fell: the sample at which the initial-rate end point was first reached
+    // (a Full run takes BOD' again on later samples that meet it, with S'max as it stands then), and the
+    // sample of the final-rate end point. Empty until reached; a new run empties them.
+    std::optional<int> initialRateSample;
+    std::optional<int> finalRateSample;
 };
 
 struct Results {
@@ -64,6 +69,18 @@ struct Results {
     double toxicityResult = 0;
     bool toxicityTest = false;
     int operatingState = 0;
+};
+
+// What the waiting phase and the operation dialogs leave for a measured run, given directly: a recorded
+// run's lines can then be evaluated again from its first line (with other filter settings, say).
+struct MeasuredRunSetup {
+    RunKind kind = RunKind::Analysis; // Analysis or Calibration
+    bool small = true;                // analyses: the run ends at the initial-rate end point
+    double dilution = 1.0;            // analyses; a calibration runs at 1
+    double certifiedValue = 0;        // calibrations, after its dilution
+    double rateCoefficient = 0;       // analyses: the calibration in force
+    double rangeCoefficient = 0;
+    FilterParameters filter{0.3, 3, 5};
 };
 
 struct MessageWindowState {
@@ -107,6 +124,12 @@ class Engine {
 
     // One complete line from the analyser, with its line end.
     void lineAvailable(const QByteArray& line);
+
+    // Begins the measured run of an operation at once, as the waiting phase would begin it, with the
+    // values the dialogs and the settings would have left: the next accepted line is its sample 0. For an
+    // engine that runs no operation and shows no message window; the run then goes on, ends and is told
+    // to the run sink as any other. Nothing is sent to the analyser before the run ends.
+    void beginMeasuredRun(const MeasuredRunSetup& setup);
 
     // Timers, driven by the application (QTimer) or by the replay (virtual time).
     void TimerTimer();         // 100 ms

@@ -237,7 +237,7 @@ void Engine::SweepTempFolder(const QString& folder) {
 }
 
 void Engine::setFilterPosition(int position) {
-    filter_.a = std::clamp(position, 1, 91) / 100.0;
+    filter_.a = filterAOfPosition(position);
 }
 
 void Engine::resetPortAndFilter() {

@@ -117,6 +117,8 @@ void Engine::DetectEndPoints() {
     const auto& D = acq_.derivatives;
     const size_t k = static_cast<size_t>(i);
     if (D[k] > 0 && D[k - 1] > 0 && D[k] < res_.maxDerivative && S[k] < S[k - 1]) {
+        if (!acq_.initialRateSample)
+            acq_.initialRateSample = i;
         ComputeResult(0);
         ShowIndicator(2);
         if (acq_.operationName == texts::kAnalysis) {
@@ -130,6 +132,9 @@ void Engine::DetectEndPoints() {
     // The minimum of the run below S[i] means the signal has passed its minimum and rises again.
     const double runMinimum = std::min(acq_.committedMinSignal, S[k]);
     if (S[k] < S[0] && runMinimum < S[k] && D[k] < res_.maxDerivative) {
+        // A Small run that ended on this very line has no final-rate end point of its own.
+        if (!acq_.finalRateSample && !acq_.operationName.isEmpty())
+            acq_.finalRateSample = i;
         ComputeResult(1);
         ShowIndicator(3);
         FinishOperationRun();

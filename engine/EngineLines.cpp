@@ -100,6 +100,8 @@ void Engine::resetArrays(int length) {
     acq_.committedCount = 0;
     acq_.committedMinSignal = acq_.committedMaxSignal = acq_.committedMaxDerivative = 0;
     acq_.smoother.reset();
+    acq_.initialRateSample.reset();
+    acq_.finalRateSample.reset();
 }
 
 bool Engine::AdvanceWaitingPhase() {
@@ -148,6 +150,20 @@ void Engine::StartSmoothingPhase() {
         acq_.analysisKind =
             workflow_.smallAnalysisSelected ? QStringLiteral("Small") : QStringLiteral("Full");
     }
+}
+
+void Engine::beginMeasuredRun(const MeasuredRunSetup& setup) {
+    const bool calibration = setup.kind == RunKind::Calibration;
+    acq_.operationName = calibration ? texts::kCalibration : texts::kAnalysis;
+    workflow_.smallAnalysisSelected = setup.small;
+    res_.certifiedValue = setup.certifiedValue;
+    res_.dilution = setup.dilution;
+    res_.rateCoefficient = setup.rateCoefficient;
+    res_.rangeCoefficient = setup.rangeCoefficient;
+    filter_ = setup.filter;
+    // The count the waiting phase ends with: a count of 0 would make every sample the first of its run.
+    acq_.waitCounter = 25 * transportDelay_ + 1;
+    StartSmoothingPhase();
 }
 
 void Engine::ExtendAxis(Axis axis, double value) {

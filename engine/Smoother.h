@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 namespace lorimet {
@@ -13,6 +14,12 @@ struct FilterParameters {
 
     friend bool operator==(const FilterParameters&, const FilterParameters&) = default;
 };
+
+// A as the settings dialog makes it of the A slider's position (1..91; a position outside is taken as the
+// nearest end).
+inline double filterAOfPosition(int position) {
+    return std::clamp(position, 1, 91) / 100.0;
+}
 
 // The smoothed signal of a run, line by line.
 //

@@ -2,6 +2,7 @@
 // exported and filled from old protocol files.
 #include "Import.h"
 #include "app/journal/RecordReport.h"
+#include "ReevaluationText.h"
 #include "config/DataFolder.h"
 #include "journal/Annotation.h"
 #include "journal/JournalUrl.h"
@@ -43,6 +44,9 @@ const char* const kUsageText =
     "  import FILE...                protocol files (.txt) and day files (.tmp)\n"
     "  annotate ID --note TEXT [--invalid]\n"
     "  report ID... --pdf OUT        the client's report: one A4 page per record\n"
+    "  reevaluate ID [--filter A,B,C] [--format table|json]\n"
+    "                                an analysis evaluated again with other filter settings (A the\n"
+    "                                slider position 1..91, B cycles 1..11, C window 1..11)\n"
     "  verify                        check every station's chain\n"
     "  status                        records, stations, records waiting for the server, the server\n"
     "  sync                          ship the data folder's waiting records to the server now\n"
@@ -93,6 +97,7 @@ struct Options {
     QString xlsxOut;
     QString pdfOut;
     std::optional<QString> note;
+    std::optional<QString> filterSettings; // reevaluate's --filter A,B,C
     bool invalid = false;
     bool lines = false;
     QStringList positional;
@@ -132,6 +137,8 @@ std::optional<Options> readOptions(QStringList args, QString& error) {
             ok = value(o.pdfOut);
         else if (a == u"--note")
             ok = value(o.note.emplace());
+        else if (a == u"--filter")
+            ok = value(o.filterSettings.emplace());
         else if (a == u"--invalid")
             o.invalid = true;
         else if (a == u"--lines")
@@ -512,6 +519,64 @@ bool isReportCommand(int argc, char** argv) {
     return false;
 }
 
+// What reevaluate is asked: the record and, unless the record's own, the filter as the settings dialog sets
+// it.
+struct ReevaluateRequest {
+    QString id;
+    std::optional<FilterParameters> filter;
+};
+
+std::optional<ReevaluateRequest> reevaluateRequest(const Options& o, QString& error) {
+    if (o.positional.size() != 1) {
+        error = QStringLiteral("reevaluate takes one record id");
+        return std::nullopt;
+    }
+    ReevaluateRequest r{o.positional[0], std::nullopt};
+    if (o.filterSettings) {
+        r.filter = parseFilterPositions(*o.filterSettings, error);
+        if (!r.filter)
+            return std::nullopt;
+    }
+    return r;
+}
+
+// A recorded analysis (or calibration) evaluated again by the engine from its stored lines; the record is
+// only read.
+int reevaluateRecord(Store& store, const Options& o) {
+    QString error;
+    const auto request = reevaluateRequest(o, error);
+    if (!request)
+        return usage(error);
+    const auto record = store.find(request->id, true, error);
+    if (!record)
+        return failure(error.isEmpty() ? QStringLiteral("there is no record ") + request->id : error);
+    const QString kind = record->text(u"kind");
+    if (kind != u"analysis" && kind != u"calibration")
+        return failure(
+            QStringLiteral("record %1 is not an analysis (its kind is %2)").arg(request->id, kind));
+    if (record->lines.empty())
+        return failure(QStringLiteral("record %1 holds no lines of its run").arg(request->id));
+    const std::optional<FilterParameters> ownFilter = recordedFilter(*record);
+    if (!request->filter && !ownFilter)
+        return failure(
+            QStringLiteral("record %1 holds no filter settings: give --filter A,B,C").arg(request->id));
+    const auto again = reevaluate(*record, request->filter ? *request->filter : *ownFilter, error);
+    if (!again)
+        return failure(QStringLiteral("record %1: %2").arg(request->id, error));
+    // Where the end points fell on the recorded curve; an imported record has no filter of its own.
+    const auto recorded = ownFilter ? endPoints(*record, error) : std::nullopt;
+
+    if (o.format == u"json") {
+        out() << reevaluationJson(*record, *again, recorded) << '\n';
+        for (const QString& note : reevaluationNotes(*again))
+            err() << "lorimet-journal: note: " << note << '\n';
+    } else {
+        out() << reevaluationTable(*record, *again, recorded);
+        for (const QString& note : reevaluationNotes(*again))
+            out() << "note: " << note << '\n';
+    }
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -548,7 +613,8 @@ int main(int argc, char** argv) {
                                          QStringLiteral("show"),   QStringLiteral("export"),
                                          QStringLiteral("import"), QStringLiteral("verify"),
                                          QStringLiteral("status"), QStringLiteral("sync"),
-                                         QStringLiteral("annotate"), QStringLiteral("report")};
+                                         QStringLiteral("annotate"), QStringLiteral("report"),
+                                         QStringLiteral("reevaluate")};
     if (!commands.contains(a.command))
         return usage(QStringLiteral("unknown command ") + a.command);
     QString error;
@@ -556,13 +622,17 @@ int main(int argc, char** argv) {
     if (!options)
         return usage(error);
     const QStringList formats = a.command == u"list"   ? QStringList{"table", "csv", "json"}
-                                : a.command == u"show" ? QStringList{"table", "json"}
-                                                       : QStringList{};
+                                : a.command == u"show" || a.command == u"reevaluate"
+                                    ? QStringList{"table", "json"}
+                                    : QStringList{};
     if (!options->format.isEmpty() && !formats.contains(options->format))
         return usage(formats.isEmpty() ? QStringLiteral("--format is for list and show")
                                        : QStringLiteral("--format is ") + formats.join(QStringLiteral(", ")));
     if (a.command == u"sync")
         return options->positional.isEmpty() ? sync(a) : usage(QStringLiteral("sync takes no arguments"));
+    // Wrong usage is told before any journal is looked for.
+    if (a.command == u"reevaluate" && !reevaluateRequest(*options, error))
+        return usage(error);
     const auto url = journalUrl(a, error);
     if (!url)
         return failure(error);
@@ -606,5 +676,7 @@ int main(int argc, char** argv) {
         return import(*store, a, *options);
     if (a.command == u"verify")
         return verify(*store, a);
+    if (a.command == u"reevaluate")
+        return reevaluateRecord(*store, *options);
     return status(*store, a);
 }
