@@ -7,6 +7,8 @@
 #include "journal/RecordExport.h"
 #include "journal/RecordText.h"
 #include "journal/Station.h"
+#include "app/journal/RecordReport.h"
+#include "reevaluate/Reevaluate.h"
 
 #include <QCheckBox>
 #include <QApplication>
@@ -22,7 +24,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
@@ -306,8 +311,25 @@ JournalWindow::JournalWindow(Options options, QWidget* parent)
     export_->setToolTip(QStringLiteral("Выделенные записи в книгу Excel или в CSV"));
     connect(export_, &QPushButton::clicked, this, &JournalWindow::exportClicked);
     buttons->addWidget(export_);
+    reevaluate_ = new QPushButton(QStringLiteral("Пересчитать..."), this);
+    reevaluate_->setObjectName(QStringLiteral("JournalReevaluate"));
+    reevaluate_->setToolTip(QStringLiteral("Анализ, пересчитанный программой по записанным строкам с другими "
+                                           "параметрами фильтра; запись не изменяется"));
+    connect(reevaluate_, &QPushButton::clicked, this, &JournalWindow::reevaluateClicked);
+    buttons->addWidget(reevaluate_);
+    pdf_ = new QPushButton(QStringLiteral("В PDF..."), this);
+    pdf_->setObjectName(QStringLiteral("JournalPdf"));
+    pdf_->setToolTip(QStringLiteral("Отчёт по выделенным анализам для заказчика, страница на анализ"));
+    connect(pdf_, &QPushButton::clicked, this, [this] { reportClicked(true); });
+    buttons->addWidget(pdf_);
+    print_ = new QPushButton(QStringLiteral("Печать..."), this);
+    print_->setObjectName(QStringLiteral("JournalPrint"));
+    print_->setToolTip(pdf_->toolTip());
+    connect(print_, &QPushButton::clicked, this, [this] { reportClicked(false); });
+    buttons->addWidget(print_);
     layout->addLayout(buttons);
     annotate_->setEnabled(false);
+    reevaluate_->setEnabled(false);
     resize(1260, 700);
 
     reader_ = std::make_unique<JournalReader>(options_.dataFolder, options_.url, this,
@@ -637,9 +659,9 @@ void JournalWindow::showDetails(const RecordDetails& d) {
     if (r.text(u"kind") == u"analysis") {
         if (d.calibration)
             html += QStringLiteral("<p>Калибровка: %1 (ГСО %2 мг/л, коэффициенты %3 и %4)</p>")
-                        .arg(recordLink(*d.calibration), numberText(d.calibration->value(u"certified_value")),
-                             numberText(d.calibration->value(u"rate_coefficient")),
-                             numberText(d.calibration->value(u"range_coefficient")));
+                        .arg(recordLink(*d.calibration), fieldText(*d.calibration, "certified_value"),
+                             fieldText(*d.calibration, "rate_coefficient"),
+                             fieldText(*d.calibration, "range_coefficient"));
         else
             html += QStringLiteral("<p>Калибровка: нет сведений</p>");
     }
@@ -663,7 +685,55 @@ void JournalWindow::showDetails(const RecordDetails& d) {
                 .arg(escaped(r.text(u"id")), escaped(r.text(u"hash")));
     recordView_->setHtml(html);
     annotate_->setEnabled(true);
+    reevaluate_->setEnabled(r.text(u"kind") == u"analysis" || r.text(u"kind") == u"calibration");
     drawCurve(r);
+
+    // The curve is drawn at once; where its end points fell comes after, from the engine run over its lines.
+    if (!recordedFilter(r) || r.lines.empty())
+        return;
+    const int ask = latestRecord_->load();
+    reader_->run([this, record = r, ask, latest = latestRecord_](journal::Store*) {
+        if (latest->load() != ask)
+            return;
+        QString error;
+        const auto ends = endPoints(record, error);
+        if (!ends)
+            return;
+        reader_->post([this, ask, latest, i = ends->initialRateLine, f = ends->finalRateLine] {
+            if (latest->load() == ask && shown_) {
+                shown_->initialRateLine = i;
+                shown_->finalRateLine = f;
+                markEndPoints(i, f);
+            }
+        });
+    });
+}
+
+void JournalWindow::markEndPoints(std::optional<int> initial, std::optional<int> final) {
+    if (!shown_ || curve_->graphCount() < 2)
+        return;
+    QCPGraph* signal = curve_->graph(0);
+    const struct {
+        std::optional<int> line;
+        const char* text;
+    } ends[] = {{initial, "БПК'"}, {final, "БПК"}};
+    for (const auto& e : ends) {
+        if (!e.line || *e.line < 0 || *e.line >= signal->dataCount())
+            continue;
+        auto* tracer = new QCPItemTracer(curve_);
+        tracer->setObjectName(QStringLiteral("JournalEndPoint"));
+        tracer->setGraph(signal);
+        tracer->setGraphKey(signal->data()->at(*e.line)->key);
+        tracer->setStyle(QCPItemTracer::tsCircle);
+        tracer->setSize(9);
+        tracer->setPen(QPen(QColor(0x00, 0x80, 0x00), 2));
+        auto* label = new QCPItemText(curve_);
+        label->position->setParentAnchor(tracer->position);
+        label->position->setCoords(0, -14);
+        label->setText(QString::fromUtf8(e.text));
+        label->setColor(QColor(0x00, 0x80, 0x00));
+    }
+    curve_->replot();
 }
 
 void JournalWindow::drawCurve(const journal::Record& r) {
@@ -805,6 +875,218 @@ void JournalWindow::exportClicked() {
                               QStringLiteral("Файл %1 не записан: %2").arg(*path, reason));
     else
         countLabel_->setText(QStringLiteral("Записей выгружено: %1 в %2").arg(records.size()).arg(*path));
+}
+
+QStringList JournalWindow::chosenIds() const {
+    QStringList ids;
+    for (const journal::Record& r : selectedRecords())
+        ids << r.text(u"id");
+    if (ids.isEmpty() && shown_)
+        ids << shown_->record.text(u"id");
+    return ids;
+}
+
+void JournalWindow::reportClicked(bool toPdf) {
+    const QStringList ids = chosenIds();
+    if (ids.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("Информация"),
+                                 QStringLiteral("Выделите в списке анализы для отчёта."));
+        return;
+    }
+    std::optional<QString> path;
+    if (toPdf) {
+        FileRequest request;
+        request.objectName = QStringLiteral("JournalPdfDialog");
+        request.title = QStringLiteral("Отчёт по записям журнала в PDF");
+        request.folder = options_.dataFolder;
+        request.proposedName = QStringLiteral("Отчёт ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yy"));
+        request.filter = QStringLiteral("Документ PDF (*.pdf)|*.pdf");
+        request.suffix = QStringLiteral("pdf");
+        path = chooseSaveFile(this, request);
+        if (!path)
+            return;
+    }
+    const recordreport::Lab lab = recordreport::readLab(options_.dataFolder);
+    countLabel_->setText(QStringLiteral("Отчёт готовится…"));
+    reader_->run([this, ids, lab, path](journal::Store* store) {
+        std::vector<recordreport::Input> pages;
+        QString error;
+        int skipped = 0;
+        for (const QString& id : ids) {
+            auto page = store ? recordreport::readInput(*store, id, error) : std::nullopt;
+            if (!page || !recordreport::hasReport(page->record)) {
+                ++skipped; // upper points and notes have no client's report
+                continue;
+            }
+            page->lab = lab;
+            page->madeAt = QDateTime::currentDateTime();
+            QString unused;
+            if (const auto ends = recordedFilter(page->record) ? endPoints(page->record, unused) : std::nullopt) {
+                page->initialRateLine = ends->initialRateLine;
+                page->finalRateLine = ends->finalRateLine;
+            }
+            pages.push_back(std::move(*page));
+        }
+        reader_->post([this, pages = std::move(pages), skipped, path] {
+            if (pages.empty()) {
+                countLabel_->clear();
+                QMessageBox::information(this, QStringLiteral("Информация"),
+                                         QStringLiteral("Отчёт составляется по анализам и калибровкам ГСО; среди "
+                                                        "выделенных записей их нет."));
+                return;
+            }
+            QString reason;
+            bool done = false;
+            if (path) {
+                done = recordreport::writePdf(*path, pages, &reason);
+            } else {
+                QPrinter printer(QPrinter::HighResolution);
+                printer.setPageSize(QPageSize(QPageSize::A4));
+                QPrintDialog dialog(&printer, this);
+                dialog.setObjectName(QStringLiteral("JournalPrintDialog"));
+                if (dialog.exec() != QDialog::Accepted) {
+                    countLabel_->clear();
+                    return;
+                }
+                done = recordreport::print(printer, pages, &reason);
+            }
+            if (!done) {
+                QMessageBox::critical(this, QStringLiteral("Ошибка"), QStringLiteral("Отчёт не получен: ") + reason);
+                countLabel_->clear();
+                return;
+            }
+            countLabel_->setText(QStringLiteral("Отчёт: страниц %1%2%3")
+                                     .arg(pages.size())
+                                     .arg(path ? QStringLiteral(" в ") + *path : QString())
+                                     .arg(skipped > 0 ? QStringLiteral(" (без отчёта: %1)").arg(skipped) : QString()));
+        });
+    });
+}
+
+void JournalWindow::reevaluateClicked() {
+    if (!shown_)
+        return;
+    const journal::Record record = shown_->record;
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("ReevaluateDialog"));
+    dialog.setWindowTitle(QStringLiteral("Пересчёт с другими параметрами фильтра"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* what = new QLabel(QStringLiteral("%1 от %2 %3\nЗапись журнала не изменяется.")
+                                .arg(kindText(record.text(u"kind")), timeText(record.text(u"finished_at")),
+                                     record.text(u"description")),
+                            &dialog);
+    layout->addWidget(what);
+    auto* settings = new QHBoxLayout;
+    auto spin = [&](const char* name, const QString& label, int low, int high, int value) {
+        settings->addWidget(new QLabel(label, &dialog));
+        auto* box = new QSpinBox(&dialog);
+        box->setObjectName(QLatin1StringView(name));
+        box->setRange(low, high);
+        box->setValue(value);
+        settings->addWidget(box);
+        return box;
+    };
+    const std::optional<FilterParameters> own = recordedFilter(record);
+    auto* a = spin("ReevaluateA", QStringLiteral("A (1..91)"), 1, 91, own ? qRound(own->a * 100) : 30);
+    auto* b = spin("ReevaluateB", QStringLiteral("B"), 1, 11, own ? own->cycles : 3);
+    auto* c = spin("ReevaluateC", QStringLiteral("C"), 1, 11, own ? own->window : 5);
+    auto* run = new QPushButton(QStringLiteral("Пересчитать"), &dialog);
+    run->setObjectName(QStringLiteral("ReevaluateRun"));
+    settings->addWidget(run);
+    layout->addLayout(settings);
+    auto* result = new QLabel(&dialog);
+    result->setObjectName(QStringLiteral("ReevaluateResult"));
+    result->setWordWrap(true);
+    layout->addWidget(result);
+    auto* chart = new QCustomPlot(&dialog);
+    chart->setObjectName(QStringLiteral("ReevaluateCurve"));
+    chart->setLocale(QLocale(QLocale::Russian));
+    chart->setMinimumSize(520, 260);
+    layout->addWidget(chart, 1);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* keep = buttons->addButton(QStringLiteral("Сохранить как отметку"), QDialogButtonBox::AcceptRole);
+    keep->setObjectName(QStringLiteral("ReevaluateKeep"));
+    keep->setEnabled(false);
+    buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+
+    QString comparison;
+    auto shown = [](const std::optional<double>& v) {
+        return v ? QString::number(*v, 'g', 6).replace(u'.', u',') : QStringLiteral("—");
+    };
+    auto evaluate = [&] {
+        const FilterParameters filter{filterAOfPosition(a->value()), b->value(), c->value()};
+        QString error;
+        // Short (the engine over a few thousand lines), and the dialog waits for it anyway.
+        const auto again = reevaluate(record, filter, error);
+        if (!again) {
+            result->setText(QStringLiteral("Пересчёт невозможен: ") + error);
+            keep->setEnabled(false);
+            return;
+        }
+        QString end;
+        if (again->end == ReevaluatedEnd::Unfinished)
+            end = QStringLiteral(" Записанные строки кончились раньше, чем достигнута конечная точка.");
+        else if (again->end == ReevaluatedEnd::Stopped)
+            end = QStringLiteral(" Анализ был бы остановлен: БПК' больше 200 мг/л.");
+        if (again->smoothedTwice)
+            end += QStringLiteral(" Запись импортирована: сигнал сглажен повторно.");
+        comparison = QStringLiteral("Пересчёт с фильтром A=%1, B=%2, C=%3: БПК' %4, БПК %5 (записано: БПК' %6, "
+                                    "БПК %7).")
+                         .arg(a->value())
+                         .arg(b->value())
+                         .arg(c->value())
+                         .arg(shown(again->bodInitial), shown(again->bodFinal),
+                              shown(record.value(u"bod_initial").isNull()
+                                        ? std::nullopt
+                                        : std::optional<double>(record.value(u"bod_initial").toDouble())),
+                              shown(record.value(u"bod_final").isNull()
+                                        ? std::nullopt
+                                        : std::optional<double>(record.value(u"bod_final").toDouble())));
+        result->setText(comparison + end);
+        keep->setEnabled(true);
+        chart->clearGraphs();
+        QVector<double> x, recorded, smoothed;
+        for (size_t i = 0; i < record.lines.size(); ++i) {
+            x << record.lines[i].elapsedMs / 1000.0;
+            recorded << record.lines[i].smoothed;
+        }
+        for (double v : again->smoothed)
+            smoothed << v;
+        auto ticker = QSharedPointer<QCPAxisTickerTime>::create();
+        ticker->setTimeFormat(QStringLiteral("%m:%s"));
+        chart->xAxis->setTicker(ticker);
+        QCPGraph* was = chart->addGraph();
+        was->setName(QStringLiteral("записано"));
+        was->setPen(QPen(QColor(0x00, 0x40, 0xC0), 2));
+        was->setData(x, recorded, true);
+        QCPGraph* now = chart->addGraph();
+        now->setName(QStringLiteral("пересчитано"));
+        now->setPen(QPen(QColor(0x00, 0x90, 0x30), 2, Qt::DashLine));
+        now->setData(x.mid(0, smoothed.size()), smoothed, true);
+        chart->legend->setVisible(true);
+        was->rescaleAxes();
+        now->rescaleAxes(true);
+        chart->replot();
+    };
+    connect(run, &QPushButton::clicked, &dialog, evaluate);
+    evaluate();
+    if (dialog.exec() != QDialog::Accepted || comparison.isEmpty() || !options_.annotate)
+        return;
+    journal::Record note = journal::makeAnnotation(journal::loadStation(options_.dataFolder), record, comparison,
+                                                   false, QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
+    const QString id = record.text(u"id");
+    options_.annotate(std::move(note), [window = QPointer<JournalWindow>(this), id](bool committed, QString error) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [window, id, committed, error] {
+                if (window)
+                    window->annotationStored(id, committed, error);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 } // namespace lorimet::journalwindow

@@ -25,6 +25,8 @@ namespace lorimet::journalwindow {
 // the notes made on it and, for a calibration, the analyses measured against it.
 struct RecordDetails {
     journal::Record record;
+    // The lines where the end points fell, as the engine finds them again over the lines (once known).
+    std::optional<int> initialRateLine, finalRateLine;
     std::optional<journal::Record> calibration;
     std::vector<journal::Record> annotations;
     std::vector<journal::Record> analyses;
@@ -68,6 +70,11 @@ class JournalWindow : public QWidget {
     void annotateClicked();
     void annotationStored(const QString& id, bool committed, const QString& error);
     void exportClicked();
+    void reportClicked(bool toPdf);
+    void reevaluateClicked();
+    void markEndPoints(std::optional<int> initial, std::optional<int> final);
+    // The records a report or an export is made of: those selected, else the one shown.
+    QStringList chosenIds() const;
     void setStations(const std::vector<journal::StationName>& stations);
     void loadCalibrations();
     void drawControlCharts(const std::vector<journal::Record>& calibrations);
@@ -102,6 +109,9 @@ class JournalWindow : public QWidget {
     QTextBrowser* findings_ = nullptr;
     QPushButton* annotate_ = nullptr;
     QPushButton* export_ = nullptr;
+    QPushButton* print_ = nullptr;
+    QPushButton* pdf_ = nullptr;
+    QPushButton* reevaluate_ = nullptr;
 };
 
 } // namespace lorimet::journalwindow

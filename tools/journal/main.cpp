@@ -371,6 +371,13 @@ int report(Store& store, const Arguments& a, const Options& o) {
                            QStringLiteral(" record; a report is made of analyses and calibrations"));
         page->lab = lab;
         page->madeAt = now;
+        // Where the end points fell, found by the engine itself over the record's lines; a record it cannot
+        // evaluate again (an imported one) is printed without the marks.
+        QString unused;
+        if (const auto ends = recordedFilter(page->record) ? endPoints(page->record, unused) : std::nullopt) {
+            page->initialRateLine = ends->initialRateLine;
+            page->finalRateLine = ends->finalRateLine;
+        }
         pages.push_back(std::move(*page));
     }
     const QString path = withExtension(o.pdfOut, QStringLiteral("pdf"));
