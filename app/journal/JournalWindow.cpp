@@ -457,9 +457,11 @@ void JournalWindow::drawControlCharts(const std::vector<journal::Record>& calibr
         chart->yAxis = static_cast<QCPAxisRect*>(chart->plotLayout()->element(1, 0))->axis(QCPAxis::atLeft);
         std::vector<double> values;
         QVector<double> x, y, flaggedX, flaggedY;
+        // By their order, as a control chart is read: calibrations are made when the work needs them, not at
+        // even times.
         for (const journal::Record& c : calibrations) {
             values.push_back(c.value(QString::fromLatin1(field)).toDouble());
-            x << QDateTime::fromString(c.text(u"finished_at"), Qt::ISODateWithMs).toSecsSinceEpoch();
+            x << static_cast<double>(x.size() + 1);
         }
         const ControlChart cc = controlChart(values);
         for (size_t i = 0; i < cc.points.size(); ++i) {
@@ -481,9 +483,7 @@ void JournalWindow::drawControlCharts(const std::vector<journal::Record>& calibr
         flagged->setData(flaggedX, flaggedY, true);
         flagged->setLineStyle(QCPGraph::lsNone);
         flagged->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(0xD0, 0x00, 0x00), 9));
-        auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
-        ticker->setDateTimeFormat(QStringLiteral("dd.MM.yy"));
-        chart->xAxis->setTicker(ticker);
+        chart->xAxis->setLabel(QStringLiteral("калибровки по порядку, последняя справа"));
         points->rescaleAxes();
         if (cc.centre) {
             const struct {

@@ -8,6 +8,7 @@
 #include "journal/Store.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -33,6 +35,15 @@ using namespace lorimet::journalwindow;
 using lorimet::testing::waitFor;
 
 namespace {
+
+// LORIMET_SCREENSHOTS_DIR=DIR saves the window as the documentation shows it.
+void screenshot(QWidget& window, const char* name) {
+    const QString folder = qEnvironmentVariable("LORIMET_SCREENSHOTS_DIR");
+    if (folder.isEmpty())
+        return;
+    waitFor([] { return false; }, 200); // let the layout and the coalesced redraws settle
+    window.grab().save(QDir(folder).filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
+}
 
 constexpr int kRecords = 10000;
 const QString kNorth = QStringLiteral("00000000-0000-4000-8000-00000000000a");
@@ -210,6 +221,14 @@ TEST_F(JournalWindowTest, ARecordShowsItsValuesItsCurveAndItsCalibration) {
     window->showRecord(d->calibration->text(u"id"));
     ASSERT_TRUE(waitFor([this] { return window->shown()->record.text(u"kind") == u"calibration"; }, 10000));
     EXPECT_EQ(window->shown()->analyses.size(), 8u); // records 502..509
+
+    // The whole list with that record open, for the documentation.
+    find<QLineEdit>("JournalSearch")->clear();
+    ASSERT_TRUE(settled());
+    window->showRecord(QStringLiteral("00000000-0000-4000-9000-000000000107"));
+    ASSERT_TRUE(waitFor([this] { return window->shown()->record.text(u"description").contains(u"107"); }, 10000));
+    find<QTabWidget>("JournalTabs")->setCurrentIndex(1);
+    screenshot(*window, "journal-window");
 }
 
 TEST_F(JournalWindowTest, ANoteMadeInTheWindowIsANewRecordAndTheOriginalKeepsItsHash) {
@@ -358,6 +377,8 @@ TEST(CalibrationHistory, TheWindowFlagsAnOutOfLimitCalibrationWithItsRule) {
     // The last calibration was made in January: far older than the day it is good for.
     const QString age = window.findChild<QLabel*>(QStringLiteral("JournalCalibrationAge"))->text();
     EXPECT_TRUE(age.contains(QStringLiteral("старше 24 ч"))) << age.toStdString();
+    window.findChild<QTabWidget*>(QStringLiteral("JournalTabs"))->setCurrentIndex(2);
+    screenshot(window, "journal-control-chart");
 }
 
 } // namespace
