@@ -93,6 +93,9 @@ class MainWindow : public QMainWindow, public Display {
     // Records of the journal that the lab server has not taken yet: a note at the right of the status bar,
     // shown while there are any (no box: they are safe in the local journal and are shipped by themselves).
     void setJournalWaiting(qint64 waiting);
+    // The age of the GSO calibration in force, shown in a warning colour in the status bar once it is older
+    // than the lab allows; empty hides it.
+    void setCalibrationAgeWarning(const QString& text);
     // A line about the results journal over the status bar; empty hides it. `detail` is its tooltip.
     void setJournalWarning(const QString& text, const QString& detail = QString());
     void setLoadProgress(int percent) override;

@@ -274,6 +274,22 @@ void MainWindow::setJournalWarning(const QString& text, const QString& detail) {
     journalWarning_->setVisible(!text.isEmpty());
 }
 
+void MainWindow::setCalibrationAgeWarning(const QString& text) {
+    auto* note = statusBar()->findChild<QLabel*>(QStringLiteral("CalibrationAge"));
+    if (!note) {
+        if (text.isEmpty())
+            return;
+        note = new QLabel(statusBar());
+        note->setObjectName(QStringLiteral("CalibrationAge"));
+        note->setStyleSheet(QStringLiteral("color: #7A4A00; background: #FFF4D6; padding: 0 4px"));
+        note->setToolTip(QStringLiteral("Калибровка ГСО старше срока, заданного в lorimet.ini ([calibration] "
+                                        "max_age_hours)."));
+        statusBar()->addPermanentWidget(note);
+    }
+    note->setText(text);
+    note->setVisible(!text.isEmpty());
+}
+
 void MainWindow::setJournalWaiting(qint64 waiting) {
     auto* note = statusBar()->findChild<QLabel*>(QStringLiteral("JournalWaiting"));
     if (!note) {

@@ -7,7 +7,10 @@
 #include "config/Configuration.h"
 #include "config/DataFolder.h"
 #include "engine/Engine.h"
+#include "journal/JournalUrl.h"
 #include "journal/Recorder.h"
+#include "journal/Station.h"
+#include "journal/Store.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,9 +19,12 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QThreadPool>
+#include <QTimer>
 #include <QTranslator>
 
 #include <memory>
+#include <mutex>
 
 using namespace lorimet;
 
@@ -32,6 +38,43 @@ QString dataFolder(const QStringList& args) {
 }
 
 } // namespace
+
+// The engine's runs on their way to the journal, watched for GSO calibrations: when was the calibration in
+// force made. Told from the engine's thread and from the one that reads the journal at start.
+class CalibrationWatch : public RunSink {
+  public:
+    explicit CalibrationWatch(RunSink* next) : next_(next) {}
+    void runFinished(FinishedRun run) override {
+        if (run.kind == RunKind::Calibration && run.status == RunStatus::Completed)
+            note(run.finishedAt, true);
+        if (next_)
+            next_->runFinished(std::move(run));
+    }
+    // The latest calibration the journal holds: kept unless one was made since the program started.
+    void noteJournal(const QDateTime& at) { note(at, false); }
+    QDateTime latest() const {
+        std::lock_guard lock(mutex_);
+        return latest_;
+    }
+    std::function<void()> changed;
+
+  private:
+    void note(const QDateTime& at, bool made) {
+        {
+            std::lock_guard lock(mutex_);
+            if (!made && (madeHere_ || !at.isValid()))
+                return;
+            latest_ = at;
+            madeHere_ = madeHere_ || made;
+        }
+        if (changed)
+            changed();
+    }
+    RunSink* next_;
+    mutable std::mutex mutex_;
+    QDateTime latest_;
+    bool madeHere_ = false;
+};
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -99,10 +142,45 @@ int main(int argc, char** argv) {
                 Qt::QueuedConnection);
         }));
 
+    // The engine's runs go to the journal; a GSO calibration also resets the age the status bar watches.
+    // Like the journal, the watch outlives the program's objects.
+    CalibrationWatch watch(recorder.get());
     Application program(options, config);
-    program.engine().setRunSink(recorder.get());
+    program.engine().setRunSink(&watch);
     // The outbox's count comes from its own thread; the window shows it on its own.
     window = &program.window();
+    // The age of the calibration in force: its time from this station's journal (read aside, the window
+    // does not wait for the disk), then from each calibration made; looked at again every minute.
+    const int ageLimitHours = journal::calibrationAgeLimitHours(options.dataFolder);
+    auto showAge = [&window, &watch, ageLimitHours] {
+        const QDateTime at = watch.latest();
+        if (!window || !at.isValid())
+            return;
+        const qint64 hours = at.secsTo(QDateTime::currentDateTime()) / 3600;
+        window->setCalibrationAgeWarning(
+            hours >= ageLimitHours
+                ? QStringLiteral("Калибровка ГСО %1 ч назад").arg(hours)
+                : QString());
+    };
+    watch.changed = [showAge] { QMetaObject::invokeMethod(qApp, showAge, Qt::QueuedConnection); };
+    QThreadPool::globalInstance()->start([&watch, folder = options.dataFolder] {
+        QString error;
+        const auto url = journal::parseJournalUrl(journal::kDefaultJournalUrl, folder, error);
+        if (!url || !QFileInfo::exists(url->path))
+            return;
+        const auto store = journal::Store::openExisting(url->path, error);
+        if (!store)
+            return;
+        journal::ListFilter f;
+        f.kind = QStringLiteral("calibration");
+        f.station = journal::loadStation(folder).id;
+        const auto calibrations = store->list(f, error);
+        if (!calibrations.empty())
+            watch.noteJournal(QDateTime::fromString(calibrations.back().text(u"finished_at"), Qt::ISODateWithMs));
+    });
+    QTimer ageTimer;
+    QObject::connect(&ageTimer, &QTimer::timeout, qApp, showAge);
+    ageTimer.start(60000);
     recorder->setWaitingObserver([window](qint64 waiting) {
         QMetaObject::invokeMethod(
             window, [window, waiting] { window->setJournalWaiting(waiting); }, Qt::QueuedConnection);
@@ -130,6 +208,7 @@ int main(int argc, char** argv) {
     const int result = QApplication::exec();
     recorder->setWaitingObserver({}); // before the window goes
     window = nullptr;
+    QThreadPool::globalInstance()->waitForDone(); // the calibration's age is read by then
     // The close sequence has saved the day and the configuration: a new start may begin while this process
     // still takes its windows down (the curves of a large protocol file take a moment to go).
     instance.unlock();
