@@ -150,6 +150,11 @@ void Recorder::runFinished(FinishedRun run) {
     wake_.notify_one();
 }
 
+void Recorder::waitKept() {
+    std::unique_lock lock(mutex_);
+    idle_.wait_for(lock, std::chrono::seconds(2), [this] { return queue_.empty() && !busy_; });
+}
+
 void Recorder::waitIdle() {
     std::unique_lock lock(mutex_);
     idle_.wait(lock, [this] { return queue_.empty() && !busy_; });

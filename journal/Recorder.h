@@ -47,6 +47,10 @@ class Recorder : public RunSink {
     Recorder& operator=(const Recorder&) = delete;
 
     void runFinished(FinishedRun run) override;
+    // Returns once every run queued so far is committed (or failed), but after 2 s at most: a result then
+    // goes into the day file only after its record is in the journal, and a journal that hangs (a stalled
+    // disk, a lock held elsewhere) holds the day file back no longer than that.
+    void waitKept() override;
     // Returns once every run queued so far is written (or failed).
     void waitIdle();
     // Returns true once every run queued so far is written and, with a server, acknowledged by it; false
