@@ -50,6 +50,10 @@ class CalibrationWatch : public RunSink {
         if (next_)
             next_->runFinished(std::move(run));
     }
+    void waitKept() override {
+        if (next_)
+            next_->waitKept();
+    }
     // The latest calibration the journal holds: kept unless one was made since the program started.
     void noteJournal(const QDateTime& at) { note(at, false); }
     QDateTime latest() const {

@@ -148,9 +148,16 @@ void Engine::FinishOperationRun() {
         AppendProtocolBlock();
         AddResultRow();
         ++acq_.probeCounter;
+        // The run sink (the journal) has the result before the day file does: killed in between, the
+        // program leaves it in the journal alone, never in the day file alone. The message below finds the
+        // run told already.
+        ReportOperationEnd(texts::kPreparation);
         // A crash right after a result must not lose it.
-        if (!workflow_.fileViewActive)
+        if (!workflow_.fileViewActive) {
+            if (runSink_)
+                runSink_->waitKept();
             SaveDayFile();
+        }
     }
     ShowOperationMessage(texts::kPreparation);
 }

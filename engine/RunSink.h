@@ -56,6 +56,10 @@ class RunSink {
   public:
     virtual ~RunSink() = default;
     virtual void runFinished(FinishedRun run) = 0;
+    // Returns once the runs told so far are kept where the program's end cannot take them, or when the
+    // sink stops waiting (its own bound). Called on the engine's thread before a result goes into the day
+    // file, so that a result in the day file is never lost from the sink.
+    virtual void waitKept() {}
 };
 
 } // namespace lorimet

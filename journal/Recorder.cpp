@@ -161,6 +161,11 @@ void Recorder::append(Record record, std::function<void(bool, const QString&)> d
     wake_.notify_one();
 }
 
+void Recorder::waitKept() {
+    std::unique_lock lock(mutex_);
+    idle_.wait_for(lock, std::chrono::seconds(2), [this] { return queue_.empty() && !busy_; });
+}
+
 void Recorder::waitIdle() {
     std::unique_lock lock(mutex_);
     idle_.wait(lock, [this] { return queue_.empty() && !busy_; });

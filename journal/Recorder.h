@@ -54,6 +54,10 @@ class Recorder : public RunSink {
     // Appends a record made elsewhere (an annotation) to this station's chain, after the runs queued so
     // far, and ships it like them. `done` is called on the writer's thread: committed, or why not.
     void append(Record record, std::function<void(bool committed, const QString& error)> done);
+    // Returns once every run queued so far is committed (or failed), but after 2 s at most: a result then
+    // goes into the day file only after its record is in the journal, and a journal that hangs (a stalled
+    // disk, a lock held elsewhere) holds the day file back no longer than that.
+    void waitKept() override;
     // Returns once every run queued so far is written (or failed).
     void waitIdle();
     // Returns true once every run queued so far is written and, with a server, acknowledged by it; false

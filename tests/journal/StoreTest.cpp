@@ -1,9 +1,11 @@
 // The SQLite store: records numbered in their station's chain, append-only, verify finding what was
-// changed, removed or inserted behind the program's back, and files that are no journal kept aside.
+// changed, removed or inserted behind the program's back, and files that are no journal kept aside; and
+// the station's lorimet.ini after a kill.
 #include "journal/Store.h"
 
 #include "fakes/SmallDisk.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
@@ -12,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QUuid>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <future>
 
 using namespace lorimet::journal;
 using lorimet::testing::SmallDisk;
@@ -337,4 +342,34 @@ TEST_F(Stores, AFullDiskIsNoDamageAndMovesNothingAside) {
     const auto report = store->verify(error);
     ASSERT_TRUE(report) << error.toStdString();
     EXPECT_EQ(report->records, 1);
+}
+
+// A program killed between making lorimet.ini.lock and writing its process id into it leaves the file
+// empty; Qt takes such a lock over only once it is 30 s old. The station's writes must not wait for that:
+// the anchor is written after every record, and the runs queue up behind it.
+TEST(Station, AnEmptyLockFileLeftByAKillHoldsUpNoWriteOfLorimetIni) {
+    QTemporaryDir dir;
+    const QString lockFile = dir.filePath(QStringLiteral("lorimet.ini.lock"));
+    auto leaveEmptyLock = [&] {
+        QFile lock(lockFile);
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(
+            lock.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime));
+    };
+    // Far below Qt's 30 s, far above what a write takes.
+    auto withinTenSeconds = [](const std::function<void()>& write) {
+        auto done = std::async(std::launch::async, write);
+        return done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    };
+    leaveEmptyLock();
+    Station station;
+    EXPECT_TRUE(withinTenSeconds([&] { station = loadStation(dir.path()); }));
+    leaveEmptyLock();
+    const ChainAnchor anchor{dir.filePath(QStringLiteral("lorimet.db")), station.id, 7, QString(64, u'7')};
+    EXPECT_TRUE(withinTenSeconds([&] { writeChainAnchor(dir.path(), anchor); }));
+    const auto back = readChainAnchor(dir.path(), anchor.journal);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->seq, 7);
+    EXPECT_EQ(loadStation(dir.path()).id, station.id);
+    EXPECT_FALSE(QFile::exists(lockFile));
 }

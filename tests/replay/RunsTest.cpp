@@ -2,6 +2,8 @@
 // protocol show, the run's lines as measured, and nothing for runs whose measured run never began.
 #include "ReplayHarness.h"
 #include "fakes/Fakes.h"
+#include "reports/DayProtocol.h"
+#include "reports/ProtocolFile.h"
 #include "reports/ProtocolText.h"
 #include "text/Numbers.h"
 
@@ -180,6 +182,40 @@ TEST_F(Runs, RunsEndedEarlyAreAbandonedOnlyOnceMeasured) {
         // A knob turned back is seen on its own line, which is still a sample of the run.
         EXPECT_EQ(a.lines.size(), static_cast<size_t>(k.runLines) + (k.end == std::string("knob") ? 1 : 0));
     }
+}
+
+// The results a day file on the disk holds.
+size_t resultsIn(const QString& dayFile) {
+    const auto lines = readProtocolFile(dayFile);
+    return lines ? parseProtocolFile(*lines).blocks.size() : 0;
+}
+
+// Notes, each time the engine waits for it to keep what it was told, how many runs it had been told and how
+// many results the day file on the disk held.
+class KeepingSink : public lorimet::testing::RecordingRunSink {
+  public:
+    QString dayFile;
+    std::vector<std::pair<size_t, size_t>> waits; // runs told, results in the day file
+    void waitKept() override { waits.emplace_back(runs.size(), resultsIn(dayFile)); }
+};
+
+// The day file takes a result only after the sink has its run and has kept it: a program killed in between
+// leaves the result in the journal alone, never in the day file alone.
+TEST_F(Runs, AResultReachesTheDayFileOnlyAfterTheSinkHasKeptItsRun) {
+    Day day;
+    day.connect();
+    day.upperPoint();
+    day.operation(QStringLiteral("calibrate 10"), 20);
+    day.operation(QStringLiteral("analyse small 1 Проба 1"), 8);
+    day.operation(QStringLiteral("analyse full 1 Проба 2"), 20);
+    KeepingSink sink;
+    sink.dayFile = dayFilePath(dir.path(), QStringLiteral("06.12.26 г"));
+    EXPECT_EQ(runReplay(day.text(), dir.path(), &sink).exitCode, 0);
+    // Told the upper point, the calibration and the first analysis, the day file still empty; then the
+    // second analysis, the day file with the first result only.
+    const std::vector<std::pair<size_t, size_t>> expected = {{3, 0}, {4, 1}};
+    EXPECT_EQ(sink.waits, expected);
+    EXPECT_EQ(resultsIn(sink.dayFile), 2u);
 }
 
 } // namespace
