@@ -360,7 +360,10 @@ std::unique_ptr<Store> Store::open(const QString& path, bool recover, QString& e
     return nullptr;
 }
 
+Store::Store(QString path, QString connection) : path_(std::move(path)), connection_(std::move(connection)) {}
+
 Store::~Store() {
+    inserts_.reset(); // its statements before their connection
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         if (db.isValid())
@@ -467,6 +470,60 @@ AppendResult Store::append(Record& record, QString& error) {
     return appendAll(one, error);
 }
 
+// The statements of an append, prepared once for all the records the store appends: preparing them again for
+// each record and binding a run's lines one statement at a time cost an import of thousands of runs more
+// than the writing itself.
+struct Store::Inserts {
+    // Lines go in statements of this many rows; the rest of a run one row at a time.
+    static constexpr int kChunk = 64;
+
+    explicit Inserts(const QSqlDatabase& db)
+        : importKnown(db), last(db), calibration(db), record(db), line(db), lineChunk(db) {}
+
+    bool prepare(QString& error) {
+        QStringList marks;
+        for (size_t i = 0; i < kFields.size(); ++i)
+            marks << QStringLiteral("?");
+        const QString lines =
+            QStringLiteral("INSERT INTO record_lines (record_id, n, elapsed_ms, raw, signal, "
+                           "smoothed, derivative, temperature) ");
+        // A chunk binds the record and its first line's number once, each line's own six values after them.
+        QStringList chunkRows;
+        for (int i = 0; i < kChunk; ++i)
+            chunkRows << QStringLiteral("(%1, ?, ?, ?, ?, ?, ?)").arg(i);
+        const QString chunk = lines +
+                              QStringLiteral("SELECT ?, ? + column1, column2, column3, column4, column5, "
+                                             "column6, column7 FROM (VALUES ") +
+                              chunkRows.join(u',') + u')';
+        for (QSqlQuery* q : {&importKnown, &last, &calibration})
+            q->setForwardOnly(true);
+        const std::pair<QSqlQuery*, QString> statements[] = {
+            {&importKnown, QStringLiteral("SELECT 1 FROM records WHERE import_key = ?")},
+            {&last,
+             QStringLiteral("SELECT seq, hash FROM records WHERE station = ? ORDER BY seq DESC LIMIT 1")},
+            // The calibration an analysis was measured against: this station's latest one that yielded the
+            // coefficients the analysis used.
+            {&calibration,
+             QStringLiteral("SELECT id FROM records WHERE station = ? AND kind = 'calibration' AND "
+                            "rate_coefficient = ? AND range_coefficient = ? ORDER BY seq DESC "
+                            "LIMIT 1")},
+            {&record, QStringLiteral("INSERT INTO records (") + selectColumns() +
+                          QStringLiteral(", search_text) VALUES (") + marks.join(u',') +
+                          QStringLiteral(", ?)")},
+            {&line, lines + QStringLiteral("VALUES (?, ?, ?, ?, ?, ?, ?, ?)")},
+            {&lineChunk, chunk},
+        };
+        for (const auto& [q, sql] : statements)
+            if (!q->prepare(sql)) {
+                error = sqlError(*q);
+                return false;
+            }
+        return true;
+    }
+
+    QSqlQuery importKnown, last, calibration, record, line, lineChunk;
+};
+
 AppendResult Store::appendAll(const std::vector<Record*>& records, QString& error) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
@@ -474,9 +531,17 @@ AppendResult Store::appendAll(const std::vector<Record*>& records, QString& erro
         error = sqlError(q);
         return AppendResult::Failed;
     }
+    if (!inserts_) {
+        auto inserts = std::make_unique<Inserts>(db);
+        if (!inserts->prepare(error)) {
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            return AppendResult::Failed;
+        }
+        inserts_ = std::move(inserts);
+    }
     bool added = false;
     for (Record* record : records) {
-        const AppendResult r = insert(*record, error);
+        const AppendResult r = insert(*record, *inserts_, error);
         if (r == AppendResult::Failed) {
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
             return r;
@@ -495,50 +560,44 @@ AppendResult Store::appendAll(const std::vector<Record*>& records, QString& erro
     return AppendResult::Added;
 }
 
-AppendResult Store::insert(Record& record, QString& error) {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    QSqlQuery q(db);
+AppendResult Store::insert(Record& record, Inserts& s, QString& error) {
     auto fail = [&](const QSqlQuery& failed) {
         error = sqlError(failed);
         return AppendResult::Failed;
     };
     const QVariant importKey = record.value(u"import_key");
     if (!importKey.isNull()) {
-        q.prepare(QStringLiteral("SELECT 1 FROM records WHERE import_key = ?"));
-        q.addBindValue(importKey);
-        if (!q.exec())
-            return fail(q);
-        if (q.next()) {
+        s.importKnown.bindValue(0, importKey);
+        if (!s.importKnown.exec())
+            return fail(s.importKnown);
+        const bool known = s.importKnown.next();
+        s.importKnown.finish();
+        if (known) {
             record.set(u"seq", QVariant()); // not numbered: it is not stored
             return AppendResult::AlreadyThere;
         }
     }
     const QString station = record.text(u"station");
-    q.prepare(QStringLiteral("SELECT seq, hash FROM records WHERE station = ? ORDER BY seq DESC LIMIT 1"));
-    q.addBindValue(station);
-    if (!q.exec())
-        return fail(q);
+    s.last.bindValue(0, station);
+    if (!s.last.exec())
+        return fail(s.last);
     qint64 seq = 1;
     QString prevHash = kChainStart;
-    if (q.next()) {
-        seq = q.value(0).toLongLong() + 1;
-        prevHash = q.value(1).toString();
+    if (s.last.next()) {
+        seq = s.last.value(0).toLongLong() + 1;
+        prevHash = s.last.value(1).toString();
     }
-    q.finish();
+    s.last.finish();
     if (record.text(u"kind") == u"analysis" && record.value(u"calibration_id").isNull() &&
         !record.value(u"rate_coefficient").isNull()) {
-        // The calibration an analysis was measured against: this station's latest one that yielded the
-        // coefficients the analysis used.
-        q.prepare(QStringLiteral("SELECT id FROM records WHERE station = ? AND kind = 'calibration' AND "
-                                 "rate_coefficient = ? AND range_coefficient = ? ORDER BY seq DESC LIMIT 1"));
-        q.addBindValue(station);
-        q.addBindValue(record.value(u"rate_coefficient"));
-        q.addBindValue(record.value(u"range_coefficient"));
-        if (!q.exec())
-            return fail(q);
-        if (q.next())
-            record.set(u"calibration_id", q.value(0).toString());
-        q.finish();
+        s.calibration.bindValue(0, station);
+        s.calibration.bindValue(1, record.value(u"rate_coefficient"));
+        s.calibration.bindValue(2, record.value(u"range_coefficient"));
+        if (!s.calibration.exec())
+            return fail(s.calibration);
+        if (s.calibration.next())
+            record.set(u"calibration_id", s.calibration.value(0).toString());
+        s.calibration.finish();
     }
     record.set(u"seq", seq);
     record.set(u"line_count", static_cast<qint64>(record.lines.size()));
@@ -546,33 +605,38 @@ AppendResult Store::insert(Record& record, QString& error) {
     record.set(u"prev_hash", prevHash);
     record.set(u"hash", chainHash(prevHash, record));
 
-    QStringList marks;
-    for (size_t i = 0; i < kFields.size(); ++i)
-        marks << QStringLiteral("?");
-    q.prepare(QStringLiteral("INSERT INTO records (") + selectColumns() +
-              QStringLiteral(", search_text) VALUES (") + marks.join(u',') + QStringLiteral(", ?)"));
-    for (const QVariant& v : record.values)
-        q.addBindValue(bindable(v));
-    q.addBindValue(searchText(record));
-    if (!q.exec())
-        return fail(q);
+    for (size_t i = 0; i < record.values.size(); ++i)
+        s.record.bindValue(static_cast<int>(i), bindable(record.values[i]));
+    s.record.bindValue(static_cast<int>(record.values.size()), searchText(record));
+    if (!s.record.exec())
+        return fail(s.record);
 
-    QSqlQuery lines(db);
-    lines.prepare(QStringLiteral("INSERT INTO record_lines (record_id, n, elapsed_ms, raw, signal, smoothed, "
-                                 "derivative, temperature) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-    const QString id = record.text(u"id");
-    qint64 n = 0;
-    for (const RecordLine& l : record.lines) {
-        lines.bindValue(0, id);
-        lines.bindValue(1, n++);
-        lines.bindValue(2, l.elapsedMs);
-        lines.bindValue(3, l.raw);
-        lines.bindValue(4, l.signal);
-        lines.bindValue(5, l.smoothed);
-        lines.bindValue(6, l.derivative);
-        lines.bindValue(7, l.temperature);
-        if (!lines.exec())
-            return fail(lines);
+    const QVariant id = record.text(u"id");
+    const size_t count = record.lines.size();
+    size_t n = 0;
+    auto bindValues = [&](QSqlQuery& q, int at) {
+        const RecordLine& l = record.lines[n++];
+        q.bindValue(at, l.elapsedMs);
+        q.bindValue(at + 1, l.raw);
+        q.bindValue(at + 2, l.signal);
+        q.bindValue(at + 3, l.smoothed);
+        q.bindValue(at + 4, l.derivative);
+        q.bindValue(at + 5, l.temperature);
+    };
+    while (count - n >= static_cast<size_t>(Inserts::kChunk)) {
+        s.lineChunk.bindValue(0, id);
+        s.lineChunk.bindValue(1, static_cast<qint64>(n));
+        for (int row = 0; row < Inserts::kChunk; ++row)
+            bindValues(s.lineChunk, 2 + row * 6);
+        if (!s.lineChunk.exec())
+            return fail(s.lineChunk);
+    }
+    while (n < count) {
+        s.line.bindValue(0, id);
+        s.line.bindValue(1, static_cast<qint64>(n));
+        bindValues(s.line, 2);
+        if (!s.line.exec())
+            return fail(s.line);
     }
     return AppendResult::Added;
 }

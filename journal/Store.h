@@ -94,20 +94,21 @@ class Store {
     std::optional<Counts> counts(QString& error);
 
   private:
-    explicit Store(QString path, QString connection)
-        : path_(std::move(path)), connection_(std::move(connection)) {}
+    Store(QString path, QString connection);
     static std::unique_ptr<Store> open(const QString& path, bool recover, QString& error, QString* notice);
     bool prepareSchema(QString& error, bool& foreign, bool create);
     bool prepareServerSchema(QString& error, bool create);
     bool applySchema(const QStringList& statements, QString& error);
     bool checkVersion(QString& error, bool& foreign, bool upgrade);
     QString beginStatement() const;
-    AppendResult insert(Record& record, QString& error); // inside a transaction
+    struct Inserts;
+    AppendResult insert(Record& record, Inserts& statements, QString& error); // inside a transaction
 
     QString path_;
     QString connection_;
     bool server_ = false;
     int version_ = 0;
+    std::unique_ptr<Inserts> inserts_; // prepared on the first append, kept for the next ones
 };
 
 } // namespace lorimet::journal

@@ -3,6 +3,7 @@
 #include "journal/Record.h"
 #include "journal/JournalUrl.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -64,6 +65,37 @@ TEST(CanonicalForm, HashChainsOnThePreviousHashAndEveryField) {
     sealed.set(u"prev_hash", kChainStart);
     sealed.set(u"hash", QStringLiteral("x"));
     EXPECT_EQ(canonicalForm(sealed), canonicalForm(r));
+}
+
+// The digest against the text docs/journal.md gives, written out plainly here: the lines that need
+// escaping, numbers of every shape, and enough of them to fill the digest's buffer several times over.
+TEST(LinesDigest, IsTheSha256OfTheDocumentedLineTexts) {
+    std::vector<RecordLine> lines = {
+        {0, QStringLiteral("back\\slash"), 1, 2, 3, 4},
+        {-5, QStringLiteral("cr\rlf\ntab\tend"), -0.0, -1.5, 1e-300, 1.7976931348623157e308},
+        {86'400'000, QStringLiteral("Проба №1 — ё"), 0.1 + 0.2, 5e-324, -2.5e-7, 20.3},
+        {1, QString(), 123456789.125, 1e21, 1e-5, 0},
+    };
+    for (int k = 0; k < 3000; ++k)
+        lines.push_back(
+            {k * 50LL, QStringLiteral(" 94.%1 %нас 20.3\\x").arg(k % 100), 94 + k / 7.0, 94, -k / 3.0, 20.3});
+    QByteArray text;
+    for (const RecordLine& l : lines) {
+        QString raw = l.raw;
+        raw.replace(u'\\', QStringLiteral("\\\\"))
+            .replace(u'\n', QStringLiteral("\\n"))
+            .replace(u'\r', QStringLiteral("\\r"))
+            .replace(u'\t', QStringLiteral("\\t"));
+        text += (QString::number(l.elapsedMs) + u'\t' + raw + u'\t' + canonicalNumber(l.signal) + u'\t' +
+                 canonicalNumber(l.smoothed) + u'\t' + canonicalNumber(l.derivative) + u'\t' +
+                 canonicalNumber(l.temperature) + u'\n')
+                    .toUtf8();
+    }
+    EXPECT_GT(text.size(), 3 * 65536);
+    EXPECT_EQ(linesDigest(lines),
+              QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex()));
+    EXPECT_EQ(linesDigest({}),
+              QString::fromLatin1(QCryptographicHash::hash({}, QCryptographicHash::Sha256).toHex()));
 }
 
 TEST(IsoTime, AlwaysWritesTheOffsetAndMilliseconds) {
