@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSaveFile>
 #include <QTextStream>
@@ -362,14 +363,26 @@ int import(Store& store, const Arguments& a, const Options& o) {
     if (o.positional.isEmpty())
         return usage(QStringLiteral("import needs one file or more"));
     const Station station = loadStation(a.dataFolder);
+    // The chain's anchor follows the import at most once a second and at its end: lorimet.ini written (and
+    // synced) after each of a thousand files cost as much as the files themselves. Killed in between, the
+    // anchor is left behind the journal, which verify does not take for a finding.
+    std::optional<ChainAnchor> anchor;
+    QElapsedTimer sinceAnchor;
+    sinceAnchor.start();
+    auto writeAnchor = [&] {
+        if (anchor)
+            writeChainAnchor(a.dataFolder, *anchor);
+        anchor.reset();
+        sinceAnchor.restart();
+    };
     int result = 0;
     for (const QString& path : o.positional) {
-        const auto file = importProtocolFile(path);
+        auto file = importProtocolFile(path);
         if (!file) {
             result = failure(QStringLiteral("cannot read ") + path);
             continue;
         }
-        std::vector<Record> records = file->records;
+        std::vector<Record>& records = file->records;
         std::vector<Record*> batch;
         for (Record& r : records) {
             r.set(u"id", QUuid::createUuid().toString(QUuid::WithoutBraces));
@@ -381,10 +394,11 @@ int import(Store& store, const Arguments& a, const Options& o) {
         }
         // A file's blocks in one transaction: the whole file or none of it, and one wait for the disk.
         QString error;
-        if (!batch.empty() && store.appendAll(batch, error) == AppendResult::Failed)
+        if (!batch.empty() && store.appendAll(batch, error) == AppendResult::Failed) {
+            writeAnchor();
             return failure(QStringLiteral("cannot write to the journal: ") + error);
+        }
         int added = 0, known = 0;
-        std::optional<ChainAnchor> anchor;
         for (const Record& r : records) {
             if (r.value(u"seq").isNull()) {
                 ++known;
@@ -393,13 +407,14 @@ int import(Store& store, const Arguments& a, const Options& o) {
             ++added;
             anchor = {store.path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")};
         }
-        if (anchor)
-            writeChainAnchor(a.dataFolder, *anchor);
+        if (sinceAnchor.elapsed() >= 1000)
+            writeAnchor();
         out() << path << ": " << added << " added, " << known << " already in the journal";
         if (file->damaged)
             out() << ", damaged at line " << file->damageLine + 1 << " (the blocks before it were read)";
         out() << '\n';
     }
+    writeAnchor();
     return result;
 }
 
