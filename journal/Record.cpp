@@ -1,6 +1,6 @@
 #include "journal/Record.h"
+#include "journal/Sha256.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 
 #include <charconv>
@@ -121,7 +121,7 @@ QString linesDigest(const std::vector<RecordLine>& lines) {
     // The bytes of the form docs/journal.md gives, written straight into a buffer: a run of 36 000 lines
     // (and an import of thousands of runs) spends its time here otherwise, in temporary strings.
     constexpr size_t kBlock = 1 << 16;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Sha256 hash;
     std::string text;
     text.reserve(kBlock + 1024);
     for (const RecordLine& l : lines) {
@@ -141,7 +141,7 @@ QString linesDigest(const std::vector<RecordLine>& lines) {
         }
     }
     hash.addData(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-    return QString::fromLatin1(hash.result().toHex());
+    return QString::fromLatin1(hash.hexResult());
 }
 
 QByteArray canonicalForm(const Record& record) {
@@ -156,11 +156,11 @@ QByteArray canonicalForm(const Record& record) {
 }
 
 QString chainHash(const QString& prevHash, const Record& record) {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Sha256 hash;
     hash.addData(prevHash.toLatin1());
     hash.addData(QByteArrayView("\n"));
     hash.addData(canonicalForm(record));
-    return QString::fromLatin1(hash.result().toHex());
+    return QString::fromLatin1(hash.hexResult());
 }
 
 QString isoTime(const QDateTime& time) {

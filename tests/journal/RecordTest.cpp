@@ -2,6 +2,7 @@
 // and any store), the time stamps, and the journal URLs.
 #include "journal/Record.h"
 #include "journal/JournalUrl.h"
+#include "journal/Sha256.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -65,6 +66,36 @@ TEST(CanonicalForm, HashChainsOnThePreviousHashAndEveryField) {
     sealed.set(u"prev_hash", kChainStart);
     sealed.set(u"hash", QStringLiteral("x"));
     EXPECT_EQ(canonicalForm(sealed), canonicalForm(r));
+}
+
+// The journal's SHA-256 (on the processor's instructions where it has them) against Qt's: every length
+// around the block and padding boundaries, fed whole and in uneven pieces, and a long text.
+TEST(Sha256, GivesQtsDigestForEveryLengthAndWayOfFeeding) {
+    SCOPED_TRACE(Sha256::hasShaInstructions() ? "SHA instructions" : "Qt's code");
+    QByteArray text(1 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char>((i * 2654435761u) >> 13);
+    auto qt = [](QByteArrayView bytes) {
+        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    };
+    for (qsizetype length = 0; length <= 200; ++length) {
+        SCOPED_TRACE(length);
+        const QByteArrayView part(text.constData(), length);
+        Sha256 whole;
+        whole.addData(part);
+        EXPECT_EQ(whole.result(), qt(part));
+        Sha256 pieces;
+        for (qsizetype at = 0, step = 1; at < length; at += step, step = step % 70 + 7)
+            pieces.addData(part.sliced(at, std::min(step, length - at)));
+        EXPECT_EQ(pieces.result(), qt(part));
+    }
+    Sha256 big;
+    big.addData(text);
+    EXPECT_EQ(big.result(), qt(text));
+    Sha256 abc;
+    abc.addData("abc");
+    EXPECT_EQ(abc.hexResult(),
+              QByteArray("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
 }
 
 // The digest against the text docs/journal.md gives, written out plainly here: the lines that need
