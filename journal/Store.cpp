@@ -417,12 +417,8 @@ bool Store::prepareSchema(QString& error, bool& foreign, bool create) {
         foreign = true;
         return false;
     }
-    // The page cache holds a long run's or an import group's new pages until the commit: with SQLite's
-    // 2 MB they spilled into the WAL halfway and were written again, three times the writing in all. The
-    // cache grows only as far as it is used.
     if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) ||
-        !q.exec(QStringLiteral("PRAGMA synchronous = FULL")) ||
-        !q.exec(QStringLiteral("PRAGMA cache_size = -32768"))) {
+        !q.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
         error = sqlError(q);
         foreign = isDamage(q);
         return false;
@@ -560,6 +556,12 @@ AppendResult Store::appendAll(const std::vector<Record*>& records, QString& erro
         return AppendResult::Failed;
     }
     if (!inserts_) {
+        // A store that writes gets a page cache that holds a long run's or an import group's new pages
+        // until the commit: with SQLite's 2 MB they spilled into the WAL halfway and were written again,
+        // three times the writing in all. Only a writer: a reader's scan through a large cache costs it
+        // fresh memory, page by page, for pages it reads once.
+        if (!server_)
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -32768"));
         auto inserts = std::make_unique<Inserts>(db);
         if (!inserts->prepare(error)) {
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
