@@ -61,7 +61,10 @@ enum class AppendResult { Added, AlreadyThere, Failed };
 // UPDATE and DELETE on its tables. A Store is used only on the thread that opened it.
 class Store {
   public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
+    // A server's schema this program still records into and reads: version 3 only added indexes, so stations
+    // can be given this program before the server's administrator upgrades its schema (lorimet-journal init).
+    static constexpr int kOldestServerVersion = 2;
 
     // Opens the journal at `path`, creating it when it does not exist. A file that is no journal of this
     // program (damaged, foreign, not SQLite) is renamed aside — never overwritten — and a new journal is
@@ -123,8 +126,7 @@ class Store {
     std::optional<Counts> counts(QString& error);
 
   private:
-    explicit Store(QString path, QString connection)
-        : path_(std::move(path)), connection_(std::move(connection)) {}
+    Store(QString path, QString connection);
     static std::unique_ptr<Store> open(const QString& path, bool recover, QString& error, QString* notice,
                                        QString* keptAs);
     bool prepareSchema(QString& error, bool& foreign, bool create);
@@ -132,12 +134,14 @@ class Store {
     bool applySchema(const QStringList& statements, QString& error);
     bool checkVersion(QString& error, bool& foreign, bool upgrade);
     QString beginStatement() const;
-    AppendResult insert(Record& record, QString& error); // inside a transaction
+    struct Inserts;
+    AppendResult insert(Record& record, Inserts& statements, QString& error); // inside a transaction
 
     QString path_;
     QString connection_;
     bool server_ = false;
     int version_ = 0;
+    std::unique_ptr<Inserts> inserts_; // prepared on the first append, kept for the next ones
 };
 
 } // namespace lorimet::journal

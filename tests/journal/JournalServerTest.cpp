@@ -244,6 +244,69 @@ TEST_F(JournalServer, ARecordReadBackFromTheServerHasItsHash) {
     EXPECT_EQ(back->text(u"description"), r.text(u"description"));
 }
 
+// --search takes its text literally on both stores, LIKE's own characters too, and finds the same records
+// on the server whether or not it has the trigram index yet: a server of schema version 2 is still used
+// (stations can be given this program before the server is upgraded) and init upgrades it.
+TEST_F(JournalServer, SearchFindsTheSameRecordsLocallyAndOnTheServerBeforeAndAfterItsUpgrade) {
+    QString error;
+    auto local = Store::openSqlite(folder("a") + QStringLiteral("/lorimet.db"), error);
+    ASSERT_TRUE(local) << error.toStdString();
+    const char* const descriptions[] = {"Сток 50% (ГСО)", "Сток 5", "проба a_b", "проба a\\b", "ПРОБА ab"};
+    int n = 0;
+    for (const char* d : descriptions) {
+        FinishedRun r = run(n++);
+        r.description = QString::fromUtf8(d);
+        RecorderOptions o;
+        o.station = {QStringLiteral("00000000-0000-4000-8000-0000000000bb"), QStringLiteral("s"), {}};
+        Record record = recordOf(r, o);
+        ASSERT_EQ(local->append(record, error), AppendResult::Added) << error.toStdString();
+    }
+    auto remote = server();
+    ASSERT_TRUE(remote);
+    ASSERT_EQ(shipWaiting(*local, *remote, cluster.url()).shipped, 5);
+    const struct {
+        const char* search;
+        size_t found;
+    } searches[] = {{"50%", 1},  {"%", 1},     {"a_b", 1}, {"_", 1},        {"\\", 1},
+                    {"сток", 2}, {"Проба", 3}, {"ab", 1},  {"нет такой", 0}};
+    auto expectSearches = [&](Store& store, const char* which) {
+        for (const auto& c : searches) {
+            SCOPED_TRACE(std::string(which) + ": " + c.search);
+            ListFilter filter;
+            filter.search = QString::fromUtf8(c.search);
+            EXPECT_EQ(store.list(filter, error).size(), c.found) << error.toStdString();
+        }
+    };
+    expectSearches(*local, "local");
+    expectSearches(*remote, "server");
+
+    // The server as a station of the earlier program found it: version 2, without the trigram index.
+    remote.reset();
+    ASSERT_TRUE(
+        cluster.sql(QStringLiteral("DROP INDEX records_search; ALTER TABLE schema_version DISABLE TRIGGER "
+                                   "schema_version_no_change; DELETE FROM schema_version; INSERT INTO "
+                                   "schema_version VALUES (2, 'earlier'); ALTER TABLE schema_version "
+                                   "ENABLE TRIGGER schema_version_no_change"),
+                    &error))
+        << error.toStdString();
+    remote = server();
+    ASSERT_TRUE(remote);
+    EXPECT_EQ(remote->counts(error)->schemaVersion, 2);
+    expectSearches(*remote, "server of version 2");
+    remote.reset();
+    const Tool init = tool({QStringLiteral("--journal"), cluster.url(), QStringLiteral("init")});
+    ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
+    remote = server();
+    ASSERT_TRUE(remote);
+    EXPECT_EQ(remote->counts(error)->schemaVersion, Store::kSchemaVersion);
+    expectSearches(*remote, "server upgraded");
+    QString output;
+    EXPECT_TRUE(cluster.sql(QStringLiteral("SELECT 'index: ' || indexname FROM pg_indexes WHERE indexname = "
+                                           "'records_search'"),
+                            &output));
+    EXPECT_TRUE(output.contains(QStringLiteral("index: records_search"))) << output.toStdString();
+}
+
 // The GRANTs docs/journal.md gives a station's role: it records and lists, and can change nothing.
 TEST_F(JournalServer, AStationRoleWithInsertAndSelectOnlyRecordsAndLists) {
     QString error;

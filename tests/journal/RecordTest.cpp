@@ -2,7 +2,9 @@
 // and any store), the time stamps, and the journal URLs.
 #include "journal/Record.h"
 #include "journal/JournalUrl.h"
+#include "journal/Sha256.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -64,6 +66,67 @@ TEST(CanonicalForm, HashChainsOnThePreviousHashAndEveryField) {
     sealed.set(u"prev_hash", kChainStart);
     sealed.set(u"hash", QStringLiteral("x"));
     EXPECT_EQ(canonicalForm(sealed), canonicalForm(r));
+}
+
+// The journal's SHA-256 (on the processor's instructions where it has them) against Qt's: every length
+// around the block and padding boundaries, fed whole and in uneven pieces, and a long text.
+TEST(Sha256, GivesQtsDigestForEveryLengthAndWayOfFeeding) {
+    SCOPED_TRACE(Sha256::hasShaInstructions() ? "SHA instructions" : "Qt's code");
+    QByteArray text(1 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char>((i * 2654435761u) >> 13);
+    auto qt = [](QByteArrayView bytes) {
+        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    };
+    for (qsizetype length = 0; length <= 200; ++length) {
+        SCOPED_TRACE(length);
+        const QByteArrayView part(text.constData(), length);
+        Sha256 whole;
+        whole.addData(part);
+        EXPECT_EQ(whole.result(), qt(part));
+        Sha256 pieces;
+        for (qsizetype at = 0, step = 1; at < length; at += step, step = step % 70 + 7)
+            pieces.addData(part.sliced(at, std::min(step, length - at)));
+        EXPECT_EQ(pieces.result(), qt(part));
+    }
+    Sha256 big;
+    big.addData(text);
+    EXPECT_EQ(big.result(), qt(text));
+    Sha256 abc;
+    abc.addData("abc");
+    EXPECT_EQ(abc.hexResult(),
+              QByteArray("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+}
+
+// The digest against the text docs/journal.md gives, written out plainly here: the lines that need
+// escaping, numbers of every shape, and enough of them to fill the digest's buffer several times over.
+TEST(LinesDigest, IsTheSha256OfTheDocumentedLineTexts) {
+    std::vector<RecordLine> lines = {
+        {0, QStringLiteral("back\\slash"), 1, 2, 3, 4},
+        {-5, QStringLiteral("cr\rlf\ntab\tend"), -0.0, -1.5, 1e-300, 1.7976931348623157e308},
+        {86'400'000, QStringLiteral("Проба №1 — ё"), 0.1 + 0.2, 5e-324, -2.5e-7, 20.3},
+        {1, QString(), 123456789.125, 1e21, 1e-5, 0},
+    };
+    for (int k = 0; k < 3000; ++k)
+        lines.push_back(
+            {k * 50LL, QStringLiteral(" 94.%1 %нас 20.3\\x").arg(k % 100), 94 + k / 7.0, 94, -k / 3.0, 20.3});
+    QByteArray text;
+    for (const RecordLine& l : lines) {
+        QString raw = l.raw;
+        raw.replace(u'\\', QStringLiteral("\\\\"))
+            .replace(u'\n', QStringLiteral("\\n"))
+            .replace(u'\r', QStringLiteral("\\r"))
+            .replace(u'\t', QStringLiteral("\\t"));
+        text += (QString::number(l.elapsedMs) + u'\t' + raw + u'\t' + canonicalNumber(l.signal) + u'\t' +
+                 canonicalNumber(l.smoothed) + u'\t' + canonicalNumber(l.derivative) + u'\t' +
+                 canonicalNumber(l.temperature) + u'\n')
+                    .toUtf8();
+    }
+    EXPECT_GT(text.size(), 3 * 65536);
+    EXPECT_EQ(linesDigest(lines),
+              QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex()));
+    EXPECT_EQ(linesDigest({}),
+              QString::fromLatin1(QCryptographicHash::hash({}, QCryptographicHash::Sha256).toHex()));
 }
 
 TEST(IsoTime, AlwaysWritesTheOffsetAndMilliseconds) {

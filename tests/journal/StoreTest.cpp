@@ -307,6 +307,55 @@ TEST_F(Stores, AJournalOfANewerSchemaIsLeftAlone) {
     EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.damaged-*")}).isEmpty());
 }
 
+// A journal of version 2 is read as it is and upgraded when it is opened to record: the listing index then
+// carries the search text, and the searches find what they found before.
+TEST_F(Stores, AJournalOfVersionTwoIsReadAsItIsAndUpgradedToRecord) {
+    {
+        auto store = open();
+        fill(*store);
+    }
+    tamper(path(), {QStringLiteral("DROP INDEX records_order_search"),
+                    QStringLiteral("CREATE INDEX records_order ON records (finished_at, station, seq)"),
+                    QStringLiteral("DROP TRIGGER schema_version_no_delete"),
+                    QStringLiteral("DELETE FROM schema_version"),
+                    QStringLiteral("INSERT INTO schema_version VALUES (2, 'earlier')")});
+    auto indexes = [this] {
+        QStringList names;
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("look"));
+        db.setDatabaseName(path());
+        if (db.open()) {
+            QSqlQuery q(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name LIKE "
+                                       "'records_order%'"),
+                        db);
+            while (q.next())
+                names << q.value(0).toString();
+        }
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("look"));
+        return names;
+    };
+    ListFilter search;
+    search.search = QStringLiteral("ПРОБА");
+    QString error;
+    {
+        auto read = Store::openExisting(path(), error);
+        ASSERT_TRUE(read) << error.toStdString();
+        EXPECT_EQ(read->counts(error)->schemaVersion, 2);
+        EXPECT_EQ(read->list(search, error).size(), 6u);
+    }
+    EXPECT_EQ(indexes(), QStringList{QStringLiteral("records_order")});
+    auto store = open();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->counts(error)->schemaVersion, Store::kSchemaVersion);
+    EXPECT_EQ(indexes(), QStringList{QStringLiteral("records_order_search")});
+    EXPECT_EQ(store->list(search, error).size(), 6u);
+    search.limit = 2;
+    EXPECT_EQ(store->list(search, error).size(), 2u);
+    Record r = analysis(stationA, 20, QStringLiteral("после обновления"));
+    EXPECT_EQ(store->append(r, error), AppendResult::Added) << error.toStdString();
+    EXPECT_FALSE(store->verify(error)->finding);
+}
+
 } // namespace
 
 TEST_F(Stores, AFullDiskIsNoDamageAndMovesNothingAside) {

@@ -1,9 +1,9 @@
 #include "Import.h"
 
+#include "journal/Sha256.h"
 #include "reports/DayProtocol.h"
 #include "reports/ProtocolFile.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
 
@@ -52,12 +52,12 @@ std::optional<ImportedFile> importProtocolFile(const QString& path) {
             const qint64 ms = std::llround(b.elapsedTimes[i] * 86'400'000.0);
             r.lines.push_back({ms, text, b.signals[i], b.signals[i], b.derivatives[i], b.temperature});
         }
-        QCryptographicHash key(QCryptographicHash::Sha256);
+        Sha256 key;
         for (qsizetype i = b.firstLine; i <= b.lastLine; ++i) {
             key.addData((*lines)[i].toUtf8());
             key.addData(QByteArrayView("\n"));
         }
-        r.set(u"import_key", QString::fromLatin1(key.result().toHex()));
+        r.set(u"import_key", QString::fromLatin1(key.hexResult()));
         out.records.push_back(std::move(r));
     }
     return out;

@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTextStream>
@@ -469,49 +470,93 @@ int sync(const Arguments& a) {
     return outcome.waiting == 0 ? 0 : kFailure;
 }
 
+// Files are stored a few at a time, each group in one transaction: every file whole or not at all, and one
+// wait for the disk for the group instead of one for each file. A group ends at this many lines or files.
+constexpr qsizetype kImportGroupLines = 60'000;
+constexpr int kImportGroupFiles = 32;
+
 int import(Store& store, const Arguments& a, const Options& o) {
     if (o.positional.isEmpty())
         return usage(QStringLiteral("import needs one file or more"));
     const Station station = loadStation(a.dataFolder);
+    // The chain's anchor follows the import at most once a second and at its end: lorimet.ini written (and
+    // synced) after each of a thousand files cost as much as the files themselves. Stopped in between, the
+    // anchor is left behind the journal, which verify does not take for a finding.
+    std::optional<ChainAnchor> anchor;
+    QElapsedTimer sinceAnchor;
+    sinceAnchor.start();
+    auto writeAnchor = [&] {
+        if (anchor)
+            writeChainAnchor(a.dataFolder, *anchor);
+        anchor.reset();
+        sinceAnchor.restart();
+    };
+    struct Pending {
+        QString path;
+        ImportedFile file;
+    };
+    std::vector<Pending> group;
+    qsizetype groupLines = 0;
+    // Stores the group and tells what became of each of its files; false when the journal cannot be
+    // written, and then none of the group's files is stored.
+    auto storeGroup = [&] {
+        std::vector<Record*> batch;
+        for (Pending& p : group)
+            for (Record& r : p.file.records)
+                batch.push_back(&r);
+        QString error;
+        if (!batch.empty() && store.appendAll(batch, error) == AppendResult::Failed) {
+            failure(
+                QStringLiteral("cannot write to the journal: %1; nothing of %2 and the files after it was "
+                               "stored")
+                    .arg(error, group.front().path));
+            return false;
+        }
+        for (const Pending& p : group) {
+            int added = 0, known = 0;
+            for (const Record& r : p.file.records) {
+                if (r.value(u"seq").isNull()) {
+                    ++known;
+                    continue;
+                }
+                ++added;
+                anchor = {store.path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")};
+            }
+            out() << p.path << ": " << added << " added, " << known << " already in the journal";
+            if (p.file.damaged)
+                out() << ", damaged at line " << p.file.damageLine + 1 << " (the blocks before it were read)";
+            out() << '\n';
+        }
+        group.clear();
+        groupLines = 0;
+        if (sinceAnchor.elapsed() >= 1000)
+            writeAnchor();
+        return true;
+    };
     int result = 0;
     for (const QString& path : o.positional) {
-        const auto file = importProtocolFile(path);
+        auto file = importProtocolFile(path);
         if (!file) {
             result = failure(QStringLiteral("cannot read ") + path);
             continue;
         }
-        std::vector<Record> records = file->records;
-        std::vector<Record*> batch;
-        for (Record& r : records) {
+        for (Record& r : file->records) {
             r.set(u"id", QUuid::createUuid().toString(QUuid::WithoutBraces));
             r.set(u"station", station.id);
             r.set(u"station_name", station.name);
             r.set(u"operator", systemAccount());
             r.set(u"app_version", QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
-            batch.push_back(&r);
+            groupLines += static_cast<qsizetype>(r.lines.size());
         }
-        // A file's blocks in one transaction: the whole file or none of it, and one wait for the disk.
-        QString error;
-        if (!batch.empty() && store.appendAll(batch, error) == AppendResult::Failed)
-            return failure(QStringLiteral("cannot write to the journal: ") + error);
-        int added = 0, known = 0;
-        std::optional<ChainAnchor> anchor;
-        for (const Record& r : records) {
-            if (r.value(u"seq").isNull()) {
-                ++known;
-                continue;
-            }
-            ++added;
-            anchor = {store.path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")};
+        group.push_back({path, std::move(*file)});
+        if ((groupLines >= kImportGroupLines || group.size() >= kImportGroupFiles) && !storeGroup()) {
+            writeAnchor();
+            return kFailure;
         }
-        if (anchor)
-            writeChainAnchor(a.dataFolder, *anchor);
-        out() << path << ": " << added << " added, " << known << " already in the journal";
-        if (file->damaged)
-            out() << ", damaged at line " << file->damageLine + 1 << " (the blocks before it were read)";
-        out() << '\n';
     }
-    return result;
+    const bool stored = group.empty() || storeGroup();
+    writeAnchor();
+    return stored ? result : kFailure;
 }
 
 // The command word: the first argument that is neither a journal option nor its value.
