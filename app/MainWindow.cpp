@@ -221,10 +221,12 @@ MainWindow::MainWindow(Configuration& config, QWidget* parent) : QMainWindow(par
     trayMenu->setDefaultAction(showWindow);
     trayMenu->addAction(QStringLiteral("&Свернуть"), this, &MainWindow::HideWindowClick)
         ->setObjectName(QStringLiteral("HideWindow"));
-    trayMenu->addAction(QStringLiteral("&Журнал..."), this, [this] {
-                if (journalRequested)
-                    journalRequested();
-            })
+    trayMenu
+        ->addAction(QStringLiteral("&Журнал..."), this,
+                    [this] {
+                        if (journalRequested)
+                            journalRequested();
+                    })
         ->setObjectName(QStringLiteral("TrayJournal"));
     trayMenu->addSeparator();
     trayMenu->addAction(QStringLiteral("&Выход"), this, &MainWindow::ExitProgramClick)

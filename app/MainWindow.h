@@ -57,7 +57,7 @@ class MainWindow : public QMainWindow, public Display {
     std::function<void(bool checked)> gsoOkEnabled;
     std::function<void(const QStringList&)> probeDescriptionsChanged;
     std::function<void()> portSettingsRequested;
-    std::function<void()> journalRequested; // «Журнал...» in the file and tray menus
+    std::function<void()> journalRequested;    // «Журнал...» in the file and tray menus
     std::function<void()> setUpPanelRequested; // SettingsButton and the pop-up's SetUpPanel
 
     // Appearance of the report table and the Protocol list (colours 0x00BBGGRR, size in points). The font

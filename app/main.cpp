@@ -162,9 +162,7 @@ int main(int argc, char** argv) {
             return;
         const qint64 hours = at.secsTo(QDateTime::currentDateTime()) / 3600;
         window->setCalibrationAgeWarning(
-            hours >= ageLimitHours
-                ? QStringLiteral("Калибровка ГСО %1 ч назад").arg(hours)
-                : QString());
+            hours >= ageLimitHours ? QStringLiteral("Калибровка ГСО %1 ч назад").arg(hours) : QString());
     };
     watch.changed = [showAge] { QMetaObject::invokeMethod(qApp, showAge, Qt::QueuedConnection); };
     QThreadPool::globalInstance()->start([&watch, folder = options.dataFolder] {
@@ -180,7 +178,8 @@ int main(int argc, char** argv) {
         f.station = journal::loadStation(folder).id;
         const auto calibrations = store->list(f, error);
         if (!calibrations.empty())
-            watch.noteJournal(QDateTime::fromString(calibrations.back().text(u"finished_at"), Qt::ISODateWithMs));
+            watch.noteJournal(
+                QDateTime::fromString(calibrations.back().text(u"finished_at"), Qt::ISODateWithMs));
     });
     QTimer ageTimer;
     QObject::connect(&ageTimer, &QTimer::timeout, qApp, showAge);
@@ -197,7 +196,8 @@ int main(int argc, char** argv) {
             o.dataFolder = options.dataFolder;
             o.url = journalAt >= 0 ? args.value(journalAt + 1) : QString();
             o.annotate = [rec](journal::Record note, std::function<void(bool, QString)> done) {
-                rec->append(std::move(note), [done](bool committed, const QString& error) { done(committed, error); });
+                rec->append(std::move(note),
+                            [done](bool committed, const QString& error) { done(committed, error); });
             };
             journalWindow = std::make_unique<journalwindow::JournalWindow>(std::move(o));
         } else {

@@ -175,9 +175,9 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
         return f;
     }
     if (role == Qt::ToolTipRole && r->marks.count > 0)
-        return r->marks.invalid ? QStringLiteral("Результат отмечен как недействительный (%1 отм.)")
-                                      .arg(r->marks.count)
-                                : QStringLiteral("К записи сделаны отметки: %1").arg(r->marks.count);
+        return r->marks.invalid
+                   ? QStringLiteral("Результат отмечен как недействительный (%1 отм.)").arg(r->marks.count)
+                   : QStringLiteral("К записи сделаны отметки: %1").arg(r->marks.count);
     if (role == Qt::TextAlignmentRole && index.column() >= Dilution && index.column() <= Temperature)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     return {};
@@ -186,9 +186,9 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
 QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const char* const headings[ColumnCount] = {
-        "Дата и время", "Вид", "Описание", "Метод", "Разв.", "БПК', мг/л", "БПК, мг/л",
-        "t, °C",        "Калибровка", "Оператор", "Станция", "Состояние"};
+    static const char* const headings[ColumnCount] = {"Дата и время", "Вид",        "Описание",  "Метод",
+                                                      "Разв.",        "БПК', мг/л", "БПК, мг/л", "t, °C",
+                                                      "Калибровка",   "Оператор",   "Станция",   "Состояние"};
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(headings[section]) : QVariant();
 }
 

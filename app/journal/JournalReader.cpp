@@ -28,7 +28,8 @@ JournalReader::JournalReader(QString dataFolder, QString url, QObject* receiver,
     : dataFolder_(std::move(dataFolder)), receiver_(receiver) {
     QString error;
     const QString wanted = url.isEmpty() ? journal::loadStation(dataFolder_).url : url;
-    std::optional<journal::JournalUrl> local = journal::parseJournalUrl(journal::kDefaultJournalUrl, dataFolder_, error);
+    std::optional<journal::JournalUrl> local =
+        journal::parseJournalUrl(journal::kDefaultJournalUrl, dataFolder_, error);
     if (!wanted.isEmpty()) {
         const auto given = journal::parseJournalUrl(wanted, dataFolder_, error);
         if (given && given->kind == journal::JournalUrl::Kind::Postgresql)
@@ -48,9 +49,8 @@ JournalReader::JournalReader(QString dataFolder, QString url, QObject* receiver,
         if (!server_.isEmpty()) {
             store_ = journal::Store::openServer(withConnectTimeout(server_), false, why);
             if (store_) {
-                source = {QStringLiteral("Журнал лаборатории: сервер %1").arg(QUrl(server_).host().isEmpty()
-                                                                                   ? server_
-                                                                                   : QUrl(server_).host()),
+                source = {QStringLiteral("Журнал лаборатории: сервер %1")
+                              .arg(QUrl(server_).host().isEmpty() ? server_ : QUrl(server_).host()),
                           true, true, QString()};
             } else {
                 source.problem = QStringLiteral("Сервер журнала недоступен: ") + why;

@@ -15,8 +15,8 @@ namespace lorimet::journalwindow {
 struct JournalSource {
     QString description; // «Журнал лаборатории (сервер …)» or «Журнал этого компьютера (…)»
     bool server = false;
-    bool open = false;  // false: nothing to read (no journal yet, or it cannot be opened)
-    QString problem;    // why the server or the file could not be used, when one could not
+    bool open = false; // false: nothing to read (no journal yet, or it cannot be opened)
+    QString problem;   // why the server or the file could not be used, when one could not
 };
 
 // The journal read on a thread of its own: a server far away, or a long search, never holds up the

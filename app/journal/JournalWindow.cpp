@@ -3,15 +3,15 @@
 #include "app/CustomPlot.h"
 #include "app/SaveFileDialog.h"
 #include "app/journal/ControlChart.h"
+#include "app/journal/RecordReport.h"
 #include "journal/Annotation.h"
 #include "journal/RecordExport.h"
 #include "journal/RecordText.h"
 #include "journal/Station.h"
-#include "app/journal/RecordReport.h"
 #include "reevaluate/Reevaluate.h"
 
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
@@ -119,7 +119,8 @@ QString fieldText(const journal::Record& r, const char* field) {
     if (i < 0)
         return {};
     // Six figures are what a person compares; the exports and the hash keep every digit.
-    if (journal::kFields[static_cast<size_t>(i)].type == journal::FieldType::Number && !r.value(name).isNull())
+    if (journal::kFields[static_cast<size_t>(i)].type == journal::FieldType::Number &&
+        !r.value(name).isNull())
         return QString::number(r.value(name).toDouble(), 'g', 6).replace(u'.', u',');
     return journal::displayValue(r, static_cast<size_t>(i));
 }
@@ -147,8 +148,8 @@ class AnnotationDialog : public QDialog {
         setWindowTitle(QStringLiteral("Отметка к записи журнала"));
         auto* layout = new QVBoxLayout(this);
         auto* what = new QLabel(QStringLiteral("%1 от %2 %3")
-                                    .arg(kindText(target.text(u"kind")), timeText(target.text(u"finished_at")),
-                                         target.text(u"description")),
+                                    .arg(kindText(target.text(u"kind")),
+                                         timeText(target.text(u"finished_at")), target.text(u"description")),
                                 this);
         what->setWordWrap(true);
         layout->addWidget(what);
@@ -225,9 +226,18 @@ JournalWindow::JournalWindow(Options options, QWidget* parent)
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setStretchLastSection(true);
     // Each column as wide as a typical entry, in the font in use.
-    const char* const samples[JournalModel::ColumnCount] = {
-        "06.12.2026 09:05:58", "Калибровка ГСО", "Проба 12 (р. Исеть, створ 2)", "по конечным", "Разв.",
-        "БПК', мг/л", "БПК, мг/л", "t, °C", "06.12.2026", "оператор", "станция", "выполнен, есть отметка"};
+    const char* const samples[JournalModel::ColumnCount] = {"06.12.2026 09:05:58",
+                                                            "Калибровка ГСО",
+                                                            "Проба 12 (р. Исеть, створ 2)",
+                                                            "по конечным",
+                                                            "Разв.",
+                                                            "БПК', мг/л",
+                                                            "БПК, мг/л",
+                                                            "t, °C",
+                                                            "06.12.2026",
+                                                            "оператор",
+                                                            "станция",
+                                                            "выполнен, есть отметка"};
     const QFontMetrics metrics = table_->fontMetrics();
     for (int c = 0; c < JournalModel::ColumnCount; ++c)
         table_->setColumnWidth(c, metrics.horizontalAdvance(QString::fromUtf8(samples[c])) + 16);
@@ -525,10 +535,12 @@ void JournalWindow::drawControlCharts(const std::vector<journal::Record>& calibr
     const QDateTime at = QDateTime::fromString(last.text(u"finished_at"), Qt::ISODateWithMs);
     const qint64 hours = at.secsTo(QDateTime::currentDateTime()) / 3600;
     const int limit = journal::calibrationAgeLimitHours(options_.dataFolder);
-    calibrationAge_->setText(QStringLiteral("Действующая калибровка — последняя этой станции: %1, %2 назад%3")
-                                 .arg(timeText(last.text(u"finished_at")), ageText(hours),
-                                      hours >= limit ? QStringLiteral(" (старше %1 ч)").arg(limit) : QString()));
-    calibrationAge_->setStyleSheet(hours >= limit ? QStringLiteral("color: #7A4A00; background: #FFF4D6") : QString());
+    calibrationAge_->setText(
+        QStringLiteral("Действующая калибровка — последняя этой станции: %1, %2 назад%3")
+            .arg(timeText(last.text(u"finished_at")), ageText(hours),
+                 hours >= limit ? QStringLiteral(" (старше %1 ч)").arg(limit) : QString()));
+    calibrationAge_->setStyleSheet(hours >= limit ? QStringLiteral("color: #7A4A00; background: #FFF4D6")
+                                                  : QString());
 }
 
 void JournalWindow::applyFilter() {
@@ -624,10 +636,12 @@ void JournalWindow::showDetails(const RecordDetails& d) {
     bool invalid = false;
     for (const journal::Record& a : d.annotations)
         invalid = invalid || a.value(u"invalidates").toBool();
-    QString html = QStringLiteral("<h3>%1</h3>").arg(escaped(kindText(r.text(u"kind")) + QStringLiteral(" от ") +
-                                                           timeText(r.text(u"finished_at"))));
+    QString html = QStringLiteral("<h3>%1</h3>")
+                       .arg(escaped(kindText(r.text(u"kind")) + QStringLiteral(" от ") +
+                                    timeText(r.text(u"finished_at"))));
     if (invalid)
-        html += QStringLiteral("<p style=\"color:#B00000\"><b>Результат отмечен как недействительный.</b></p>");
+        html +=
+            QStringLiteral("<p style=\"color:#B00000\"><b>Результат отмечен как недействительный.</b></p>");
     if (r.text(u"kind") == u"annotation") {
         html += QStringLiteral("<p>%1 к записи <a href=\"record:%2\">%2</a>:</p><p><i>%3</i></p>")
                     .arg(r.value(u"invalidates").toBool() ? QStringLiteral("Отметка о недействительности")
@@ -645,7 +659,8 @@ void JournalWindow::showDetails(const RecordDetails& d) {
                                  numberText(r.value(u"filter_c")));
         } else if (label == "Частота, задержка") {
             if (!r.value(u"frequency").isNull())
-                value = numberText(r.value(u"frequency")) + QStringLiteral("; ") + numberText(r.value(u"delay"));
+                value =
+                    numberText(r.value(u"frequency")) + QStringLiteral("; ") + numberText(r.value(u"delay"));
         } else {
             value = fieldText(r, line.field);
             if (!value.isEmpty())
@@ -678,7 +693,8 @@ void JournalWindow::showDetails(const RecordDetails& d) {
     if (r.text(u"kind") == u"calibration") {
         html += QStringLiteral("<p><b>Анализы по этой калибровке: %1</b></p><ul>").arg(d.analyses.size());
         for (const journal::Record& a : d.analyses)
-            html += QStringLiteral("<li>%1, БПК' %2</li>").arg(recordLink(a), numberText(a.value(u"bod_initial")));
+            html += QStringLiteral("<li>%1, БПК' %2</li>")
+                        .arg(recordLink(a), numberText(a.value(u"bod_initial")));
         html += QStringLiteral("</ul>");
     }
     html += QStringLiteral("<p style=\"color:#606060; font-size:small\"><tt>id %1<br>hash %2</tt></p>")
@@ -806,28 +822,30 @@ void JournalWindow::annotateClicked() {
                              QStringLiteral("Отметку некуда записать: журнал этой станции не открыт."));
         return;
     }
-    journal::Record note = journal::makeAnnotation(journal::loadStation(options_.dataFolder), target,
-                                                   dialog.note(), dialog.invalid(),
-                                                   QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
+    journal::Record note =
+        journal::makeAnnotation(journal::loadStation(options_.dataFolder), target, dialog.note(),
+                                dialog.invalid(), QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
     const QString id = target.text(u"id");
     // Told on the writer's thread, perhaps after this window is gone: the news goes to the application's
     // thread, which looks whether the window is still there.
-    options_.annotate(std::move(note), [window = QPointer<JournalWindow>(this), id](bool committed, QString error) {
-        QMetaObject::invokeMethod(
-            qApp,
-            [window, id, committed, error] {
-                if (window)
-                    window->annotationStored(id, committed, error);
-            },
-            Qt::QueuedConnection);
-    });
+    options_.annotate(std::move(note),
+                      [window = QPointer<JournalWindow>(this), id](bool committed, QString error) {
+                          QMetaObject::invokeMethod(
+                              qApp,
+                              [window, id, committed, error] {
+                                  if (window)
+                                      window->annotationStored(id, committed, error);
+                              },
+                              Qt::QueuedConnection);
+                      });
 }
 
 void JournalWindow::annotationStored(const QString& id, bool committed, const QString& error) {
     {
         reader_->run([this, id, committed, error](journal::Store* store) {
             QString readError;
-            const auto marks = store ? store->marksOf({id}, readError) : std::map<QString, journal::AnnotationMarks>{};
+            const auto marks =
+                store ? store->marksOf({id}, readError) : std::map<QString, journal::AnnotationMarks>{};
             const journal::AnnotationMarks m = marks.count(id) ? marks.at(id) : journal::AnnotationMarks{};
             reader_->post([this, id, committed, error, m] {
                 if (!committed) {
@@ -861,8 +879,10 @@ void JournalWindow::exportClicked() {
     request.objectName = QStringLiteral("JournalExportDialog");
     request.title = QStringLiteral("Экспорт записей журнала");
     request.folder = options_.dataFolder;
-    request.proposedName = QStringLiteral("Журнал ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yy"));
-    request.filter = asXlsx ? QStringLiteral("Файл Excel (*.xlsx)|*.xlsx") : QStringLiteral("Файл CSV (*.csv)|*.csv");
+    request.proposedName =
+        QStringLiteral("Журнал ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yy"));
+    request.filter =
+        asXlsx ? QStringLiteral("Файл Excel (*.xlsx)|*.xlsx") : QStringLiteral("Файл CSV (*.csv)|*.csv");
     request.suffix = asXlsx ? QStringLiteral("xlsx") : QStringLiteral("csv");
     const std::optional<QString> path = chooseSaveFile(this, request);
     if (!path)
@@ -899,7 +919,8 @@ void JournalWindow::reportClicked(bool toPdf) {
         request.objectName = QStringLiteral("JournalPdfDialog");
         request.title = QStringLiteral("Отчёт по записям журнала в PDF");
         request.folder = options_.dataFolder;
-        request.proposedName = QStringLiteral("Отчёт ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yy"));
+        request.proposedName =
+            QStringLiteral("Отчёт ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yy"));
         request.filter = QStringLiteral("Документ PDF (*.pdf)|*.pdf");
         request.suffix = QStringLiteral("pdf");
         path = chooseSaveFile(this, request);
@@ -921,7 +942,8 @@ void JournalWindow::reportClicked(bool toPdf) {
             page->lab = lab;
             page->madeAt = QDateTime::currentDateTime();
             QString unused;
-            if (const auto ends = recordedFilter(page->record) ? endPoints(page->record, unused) : std::nullopt) {
+            if (const auto ends =
+                    recordedFilter(page->record) ? endPoints(page->record, unused) : std::nullopt) {
                 page->initialRateLine = ends->initialRateLine;
                 page->finalRateLine = ends->finalRateLine;
             }
@@ -930,9 +952,10 @@ void JournalWindow::reportClicked(bool toPdf) {
         reader_->post([this, pages = std::move(pages), skipped, path] {
             if (pages.empty()) {
                 countLabel_->clear();
-                QMessageBox::information(this, QStringLiteral("Информация"),
-                                         QStringLiteral("Отчёт составляется по анализам и калибровкам ГСО; среди "
-                                                        "выделенных записей их нет."));
+                QMessageBox::information(
+                    this, QStringLiteral("Информация"),
+                    QStringLiteral("Отчёт составляется по анализам и калибровкам ГСО; среди "
+                                   "выделенных записей их нет."));
                 return;
             }
             QString reason;
@@ -951,14 +974,16 @@ void JournalWindow::reportClicked(bool toPdf) {
                 done = recordreport::print(printer, pages, &reason);
             }
             if (!done) {
-                QMessageBox::critical(this, QStringLiteral("Ошибка"), QStringLiteral("Отчёт не получен: ") + reason);
+                QMessageBox::critical(this, QStringLiteral("Ошибка"),
+                                      QStringLiteral("Отчёт не получен: ") + reason);
                 countLabel_->clear();
                 return;
             }
-            countLabel_->setText(QStringLiteral("Отчёт: страниц %1%2%3")
-                                     .arg(pages.size())
-                                     .arg(path ? QStringLiteral(" в ") + *path : QString())
-                                     .arg(skipped > 0 ? QStringLiteral(" (без отчёта: %1)").arg(skipped) : QString()));
+            countLabel_->setText(
+                QStringLiteral("Отчёт: страниц %1%2%3")
+                    .arg(pages.size())
+                    .arg(path ? QStringLiteral(" в ") + *path : QString())
+                    .arg(skipped > 0 ? QStringLiteral(" (без отчёта: %1)").arg(skipped) : QString()));
         });
     });
 }
@@ -1004,7 +1029,8 @@ void JournalWindow::reevaluateClicked() {
     chart->setMinimumSize(520, 260);
     layout->addWidget(chart, 1);
     auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* keep = buttons->addButton(QStringLiteral("Сохранить как отметку"), QDialogButtonBox::AcceptRole);
+    QPushButton* keep =
+        buttons->addButton(QStringLiteral("Сохранить как отметку"), QDialogButtonBox::AcceptRole);
     keep->setObjectName(QStringLiteral("ReevaluateKeep"));
     keep->setEnabled(false);
     buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
@@ -1033,18 +1059,19 @@ void JournalWindow::reevaluateClicked() {
             end = QStringLiteral(" Анализ был бы остановлен: БПК' больше 200 мг/л.");
         if (again->smoothedTwice)
             end += QStringLiteral(" Запись импортирована: сигнал сглажен повторно.");
-        comparison = QStringLiteral("Пересчёт с фильтром A=%1, B=%2, C=%3: БПК' %4, БПК %5 (записано: БПК' %6, "
-                                    "БПК %7).")
-                         .arg(a->value())
-                         .arg(b->value())
-                         .arg(c->value())
-                         .arg(shown(again->bodInitial), shown(again->bodFinal),
-                              shown(record.value(u"bod_initial").isNull()
-                                        ? std::nullopt
-                                        : std::optional<double>(record.value(u"bod_initial").toDouble())),
-                              shown(record.value(u"bod_final").isNull()
-                                        ? std::nullopt
-                                        : std::optional<double>(record.value(u"bod_final").toDouble())));
+        comparison =
+            QStringLiteral("Пересчёт с фильтром A=%1, B=%2, C=%3: БПК' %4, БПК %5 (записано: БПК' %6, "
+                           "БПК %7).")
+                .arg(a->value())
+                .arg(b->value())
+                .arg(c->value())
+                .arg(shown(again->bodInitial), shown(again->bodFinal),
+                     shown(record.value(u"bod_initial").isNull()
+                               ? std::nullopt
+                               : std::optional<double>(record.value(u"bod_initial").toDouble())),
+                     shown(record.value(u"bod_final").isNull()
+                               ? std::nullopt
+                               : std::optional<double>(record.value(u"bod_final").toDouble())));
         result->setText(comparison + end);
         keep->setEnabled(true);
         chart->clearGraphs();
@@ -1075,18 +1102,20 @@ void JournalWindow::reevaluateClicked() {
     evaluate();
     if (dialog.exec() != QDialog::Accepted || comparison.isEmpty() || !options_.annotate)
         return;
-    journal::Record note = journal::makeAnnotation(journal::loadStation(options_.dataFolder), record, comparison,
-                                                   false, QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
+    journal::Record note =
+        journal::makeAnnotation(journal::loadStation(options_.dataFolder), record, comparison, false,
+                                QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
     const QString id = record.text(u"id");
-    options_.annotate(std::move(note), [window = QPointer<JournalWindow>(this), id](bool committed, QString error) {
-        QMetaObject::invokeMethod(
-            qApp,
-            [window, id, committed, error] {
-                if (window)
-                    window->annotationStored(id, committed, error);
-            },
-            Qt::QueuedConnection);
-    });
+    options_.annotate(std::move(note),
+                      [window = QPointer<JournalWindow>(this), id](bool committed, QString error) {
+                          QMetaObject::invokeMethod(
+                              qApp,
+                              [window, id, committed, error] {
+                                  if (window)
+                                      window->annotationStored(id, committed, error);
+                              },
+                              Qt::QueuedConnection);
+                      });
 }
 
 } // namespace lorimet::journalwindow
