@@ -508,7 +508,7 @@ struct Store::Inserts {
     explicit Inserts(const QSqlDatabase& db)
         : importKnown(db), last(db), calibration(db), record(db), line(db), lineChunk(db) {}
 
-    bool prepare(QString& error) {
+    bool prepare(bool server, QString& error) {
         QStringList marks;
         for (size_t i = 0; i < kFields.size(); ++i)
             marks << QStringLiteral("?");
@@ -516,13 +516,20 @@ struct Store::Inserts {
             QStringLiteral("INSERT INTO record_lines (record_id, n, elapsed_ms, raw, signal, "
                            "smoothed, derivative, temperature) ");
         // A chunk binds the record and its first line's number once, each line's own six values after them.
+        // PostgreSQL types the parameters of a VALUES list as text unless told; SQLite needs no casts.
+        const QString row = server
+                                ? QStringLiteral("(%1, ?::bigint, ?::text, ?::float8, ?::float8, ?::float8, "
+                                                 "?::float8)")
+                                : QStringLiteral("(%1, ?, ?, ?, ?, ?, ?)");
         QStringList chunkRows;
         for (int i = 0; i < kChunk; ++i)
-            chunkRows << QStringLiteral("(%1, ?, ?, ?, ?, ?, ?)").arg(i);
-        const QString chunk = lines +
-                              QStringLiteral("SELECT ?, ? + column1, column2, column3, column4, column5, "
-                                             "column6, column7 FROM (VALUES ") +
-                              chunkRows.join(u',') + u')';
+            chunkRows << row.arg(i);
+        const QString chunk =
+            lines +
+            (server ? QStringLiteral("SELECT ?::text, ?::bigint + column1, ")
+                    : QStringLiteral("SELECT ?, ? + column1, ")) +
+            QStringLiteral("column2, column3, column4, column5, column6, column7 FROM (VALUES ") +
+            chunkRows.join(u',') + QStringLiteral(") AS chunk");
         for (QSqlQuery* q : {&importKnown, &last, &calibration})
             q->setForwardOnly(true);
         const std::pair<QSqlQuery*, QString> statements[] = {
@@ -567,7 +574,7 @@ AppendResult Store::appendAll(const std::vector<Record*>& records, QString& erro
         if (!server_)
             QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -32768"));
         auto inserts = std::make_unique<Inserts>(db);
-        if (!inserts->prepare(error)) {
+        if (!inserts->prepare(server_, error)) {
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
             return AppendResult::Failed;
         }
@@ -1037,9 +1044,10 @@ std::map<QString, AnnotationMarks> Store::marksOf(const QStringList& ids, QStrin
     for (qsizetype i = 0; i < ids.size(); ++i)
         marks << QStringLiteral("?");
     QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.prepare(QStringLiteral("SELECT corrects, invalidates FROM records WHERE kind = 'annotation' AND corrects "
-                             "IN (") +
-              marks.join(u',') + u')');
+    q.prepare(
+        QStringLiteral("SELECT corrects, invalidates FROM records WHERE kind = 'annotation' AND corrects "
+                       "IN (") +
+        marks.join(u',') + u')');
     for (const QString& id : ids)
         q.addBindValue(id);
     if (!q.exec()) {
@@ -1074,8 +1082,9 @@ std::vector<StationName> Store::stations(QString& error) {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     std::vector<StationName> out;
     // A station renamed keeps its id: its latest name is the one shown.
-    if (!q.exec(QStringLiteral("SELECT station, station_name FROM records r WHERE seq = (SELECT max(seq) FROM "
-                               "records WHERE station = r.station) ORDER BY station_name, station"))) {
+    if (!q.exec(
+            QStringLiteral("SELECT station, station_name FROM records r WHERE seq = (SELECT max(seq) FROM "
+                           "records WHERE station = r.station) ORDER BY station_name, station"))) {
         error = sqlError(q);
         return out;
     }

@@ -244,6 +244,31 @@ TEST_F(JournalServer, ARecordReadBackFromTheServerHasItsHash) {
     EXPECT_EQ(back->text(u"description"), r.text(u"description"));
 }
 
+// Appended straight to the server (as `import --journal postgresql://` does), a run longer than the
+// statements that carry its lines in groups keeps every line, in order, with the digest it was hashed with.
+TEST_F(JournalServer, ALongRunAppendedStraightToTheServerKeepsEveryLine) {
+    auto remote = server();
+    ASSERT_TRUE(remote);
+    QString error;
+    for (const int count : {1, 64, 150}) {
+        Record r;
+        r.set(u"id", QStringLiteral("00000000-0000-4000-8000-%1").arg(count, 12, 10, QLatin1Char('0')));
+        r.set(u"kind", QStringLiteral("analysis"));
+        r.set(u"status", QStringLiteral("completed"));
+        r.set(u"station", QStringLiteral("00000000-0000-4000-8000-0000000000bb"));
+        for (int k = 0; k < count; ++k)
+            r.lines.push_back(
+                {k * 500LL, QStringLiteral("%1 %нас").arg(95 - k), 95.0 - k, 95.25 - k, -0.125 * k, 20.5});
+        ASSERT_EQ(remote->append(r, error), AppendResult::Added) << count << ": " << error.toStdString();
+        const auto back = remote->find(r.text(u"id"), true, error);
+        ASSERT_TRUE(back) << error.toStdString();
+        ASSERT_EQ(back->lines.size(), r.lines.size());
+        EXPECT_EQ(back->lines.back().raw, r.lines.back().raw);
+        EXPECT_EQ(back->lines.back().derivative, r.lines.back().derivative);
+        EXPECT_EQ(linesDigest(back->lines), r.text(u"lines_sha256"));
+    }
+}
+
 // --search takes its text literally on both stores, LIKE's own characters too, and finds the same records
 // on the server whether or not it has the trigram index yet: a server of schema version 2 is still used
 // (stations can be given this program before the server is upgraded) and init upgrades it.
@@ -373,5 +398,6 @@ TEST_F(JournalServer, AnAnnotationOfAnotherStationsRecordIsShippedAtOnce) {
     EXPECT_EQ(server()->find(before[1].text(u"id"), false, error)->values, before[1].values);
     const Tool verified = journal(folder("b"), {QStringLiteral("verify")});
     EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
-    EXPECT_TRUE(verified.out.contains(QStringLiteral("5 records of 2 stations"))) << verified.out.toStdString();
+    EXPECT_TRUE(verified.out.contains(QStringLiteral("5 records of 2 stations")))
+        << verified.out.toStdString();
 }
