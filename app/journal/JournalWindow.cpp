@@ -1042,16 +1042,16 @@ void JournalWindow::reevaluateClicked() {
     auto shown = [](const std::optional<double>& v) {
         return v ? QString::number(*v, 'g', 6).replace(u'.', u',') : QStringLiteral("—");
     };
-    auto evaluate = [&] {
-        const FilterParameters filter{filterAOfPosition(a->value()), b->value(), c->value()};
-        QString error;
-        // Short (the engine over a few thousand lines), and the dialog waits for it anyway.
-        const auto again = reevaluate(record, filter, error);
+    auto present = [&](const FilterParameters& filter, const std::optional<Reevaluation>& again,
+                       const QString& error) {
+        run->setEnabled(true);
         if (!again) {
             result->setText(QStringLiteral("Пересчёт невозможен: ") + error);
-            keep->setEnabled(false);
             return;
         }
+        // The values themselves, unrounded, beside the text that rounds them.
+        result->setProperty("bodInitial", again->bodInitial ? QVariant(*again->bodInitial) : QVariant());
+        result->setProperty("bodFinal", again->bodFinal ? QVariant(*again->bodFinal) : QVariant());
         QString end;
         if (again->end == ReevaluatedEnd::Unfinished)
             end = QStringLiteral(" Записанные строки кончились раньше, чем достигнута конечная точка.");
@@ -1062,9 +1062,9 @@ void JournalWindow::reevaluateClicked() {
         comparison =
             QStringLiteral("Пересчёт с фильтром A=%1, B=%2, C=%3: БПК' %4, БПК %5 (записано: БПК' %6, "
                            "БПК %7).")
-                .arg(a->value())
-                .arg(b->value())
-                .arg(c->value())
+                .arg(qRound(filter.a * 100))
+                .arg(filter.cycles)
+                .arg(filter.window)
                 .arg(shown(again->bodInitial), shown(again->bodFinal),
                      shown(record.value(u"bod_initial").isNull()
                                ? std::nullopt
@@ -1097,6 +1097,29 @@ void JournalWindow::reevaluateClicked() {
         was->rescaleAxes();
         now->rescaleAxes(true);
         chart->replot();
+    };
+    // The engine's run over a long record takes a while: it runs on the reader's thread, and only the
+    // latest request's answer is shown, and only while the dialog is open.
+    auto lines = std::make_shared<const journal::Record>(record);
+    auto latest = std::make_shared<int>(0);
+    QPointer<QDialog> open(&dialog);
+    auto evaluate = [&, lines, latest, open] {
+        const FilterParameters filter{filterAOfPosition(a->value()), b->value(), c->value()};
+        const int ask = ++*latest;
+        comparison.clear();
+        keep->setEnabled(false);
+        run->setEnabled(false);
+        result->setProperty("bodInitial", QVariant());
+        result->setProperty("bodFinal", QVariant());
+        result->setText(QStringLiteral("Пересчёт..."));
+        reader_->run([this, lines, filter, ask, latest, open, &present](journal::Store*) {
+            QString error;
+            auto again = reevaluate(*lines, filter, error);
+            reader_->post([ask, latest, open, &present, filter, again = std::move(again), error] {
+                if (open && *latest == ask)
+                    present(filter, again, error);
+            });
+        });
     };
     connect(run, &QPushButton::clicked, &dialog, evaluate);
     evaluate();

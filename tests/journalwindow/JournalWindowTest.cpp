@@ -3,12 +3,15 @@
 // and a link to its calibration; a note made in the window is a new record and the original keeps its hash.
 #include "app/journal/ControlChart.h"
 #include "app/journal/JournalWindow.h"
+#include "ReplayRunner.h"
+#include "Scenario.h"
 #include "fakes/WaitFor.h"
 #include "journal/Recorder.h"
 #include "journal/Store.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -18,6 +21,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -379,6 +383,83 @@ TEST(CalibrationHistory, TheWindowFlagsAnOutOfLimitCalibrationWithItsRule) {
     EXPECT_TRUE(age.contains(QStringLiteral("старше 24 ч"))) << age.toStdString();
     window.findChild<QTabWidget*>(QStringLiteral("JournalTabs"))->setCurrentIndex(2);
     screenshot(window, "journal-control-chart");
+}
+
+} // namespace
+
+namespace {
+
+// The example day replayed into a journal, its Full analysis opened in the window and evaluated again from
+// the dialog with the filter it was recorded with: exactly the recorded BOD' and BOD; a heavier filter gives
+// other ones, and neither changes the record.
+TEST(ReevaluateDialog, TheRecordedFilterGivesBackTheRecordedResults) {
+    QTemporaryDir data;
+    QFile file(QStringLiteral(LORIMET_DAY_SCENARIO));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    replay::ScenarioFile scenario(file);
+    replay::ParseError parseError;
+    ASSERT_TRUE(scenario.check(parseError));
+    {
+        auto recorder = startRecorder(data.path(), QString(), QStringLiteral("replay"), QStringLiteral("test"),
+                                      [](const QString& m) { ADD_FAILURE() << m.toStdString(); });
+        QString transcript;
+        QTextStream out(&transcript);
+        ASSERT_EQ(replay::runScenario(scenario, scenario.date, scenario.time, data.path(), out, recorder.get())
+                      .exitCode,
+                  0);
+    }
+    QString error;
+    QString fullId;
+    {
+        auto store = Store::openExisting(data.filePath(QStringLiteral("lorimet.db")), error);
+        ASSERT_TRUE(store) << error.toStdString();
+        for (const Record& r : store->list({}, error))
+            if (r.text(u"analysis_kind") == u"Full")
+                fullId = r.text(u"id");
+    }
+    ASSERT_FALSE(fullId.isEmpty());
+
+    JournalWindow::Options o;
+    o.dataFolder = data.path();
+    JournalWindow window(o);
+    window.show();
+    window.showRecord(fullId);
+    ASSERT_TRUE(waitFor([&] { return window.shown() && window.shown()->record.text(u"id") == fullId; }, 20000));
+    const Record recorded = window.shown()->record;
+    ASSERT_FALSE(recorded.value(u"bod_final").isNull());
+
+    // The technician's hands: the first evaluation (the recorded filter), then A at 91, then close.
+    struct Seen {
+        QVariant initial, final;
+    };
+    std::vector<Seen> seen;
+    QTimer hands;
+    QObject::connect(&hands, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != u"ReevaluateDialog")
+            return;
+        auto* result = dialog->findChild<QLabel*>(QStringLiteral("ReevaluateResult"));
+        if (!result->property("bodInitial").isValid())
+            return; // still evaluating
+        seen.push_back({result->property("bodInitial"), result->property("bodFinal")});
+        if (seen.size() == 1) {
+            dialog->findChild<QSpinBox*>(QStringLiteral("ReevaluateA"))->setValue(91);
+            dialog->findChild<QPushButton*>(QStringLiteral("ReevaluateRun"))->click();
+        } else {
+            dialog->reject();
+        }
+    });
+    hands.start(20);
+    window.findChild<QPushButton*>(QStringLiteral("JournalReevaluate"))->click();
+    hands.stop();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].initial.toDouble(), recorded.value(u"bod_initial").toDouble());
+    EXPECT_EQ(seen[0].final.toDouble(), recorded.value(u"bod_final").toDouble());
+    EXPECT_NE(seen[1].initial.toDouble(), recorded.value(u"bod_initial").toDouble());
+
+    auto store = Store::openExisting(data.filePath(QStringLiteral("lorimet.db")), error);
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->find(fullId, false, error)->text(u"hash"), recorded.text(u"hash"));
 }
 
 } // namespace
