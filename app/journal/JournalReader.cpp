@@ -72,6 +72,12 @@ JournalReader::JournalReader(QString dataFolder, QString url, QObject* receiver,
 }
 
 JournalReader::~JournalReader() {
+    stop();
+}
+
+void JournalReader::stop() {
+    if (!thread_.isRunning())
+        return;
     // The store closes its connection on the thread that opened it, after the jobs already asked for.
     QMetaObject::invokeMethod(
         context_, [this] { store_.reset(); }, Qt::BlockingQueuedConnection);

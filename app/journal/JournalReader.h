@@ -28,7 +28,10 @@ class JournalReader {
     // folder's own journal; `opened` is called on the window's thread with what was opened.
     JournalReader(QString dataFolder, QString url, QObject* receiver,
                   std::function<void(const JournalSource&)> opened);
-    ~JournalReader(); // waits for the jobs asked for so far
+    ~JournalReader(); // stop()
+    // Runs the jobs asked for so far, closes the store and ends the thread; later jobs are not run. The
+    // jobs may still post meanwhile, so the reader must stay reachable by them until this returns.
+    void stop();
     JournalReader(const JournalReader&) = delete;
     JournalReader& operator=(const JournalReader&) = delete;
 

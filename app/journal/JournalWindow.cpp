@@ -354,7 +354,9 @@ JournalWindow::JournalWindow(Options options, QWidget* parent)
 }
 
 JournalWindow::~JournalWindow() {
-    reader_.reset(); // no job runs on, and none hands anything back, once the window starts to go
+    // No job runs on once the window starts to go. Not reset(): that empties reader_ before the jobs still
+    // queued have run, and they hand their answers back through it.
+    reader_->stop();
 }
 
 void JournalWindow::buildFilters(QWidget* bar) {
