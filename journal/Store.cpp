@@ -683,7 +683,6 @@ AppendResult Store::insert(Record& record, Inserts& s, QString& error) {
 }
 
 std::vector<Record> Store::list(const ListFilter& filter, QString& error) {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QStringList where;
     QVariantList binds;
     if (!filter.from.isEmpty()) {
@@ -722,13 +721,18 @@ std::vector<Record> Store::list(const ListFilter& filter, QString& error) {
         where << QStringLiteral("(finished_at, station, seq) > (?, ?, ?)");
         binds << filter.after->finishedAt << filter.after->station << filter.after->seq;
     }
+    return select(where, binds, filter.limit, error);
+}
+
+std::vector<Record> Store::select(const QStringList& where, const QVariantList& binds, int limit,
+                                  QString& error) {
     QString sql = QStringLiteral("SELECT ") + selectColumns() + QStringLiteral(" FROM records");
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY finished_at, station, seq");
-    if (filter.limit > 0)
-        sql += QStringLiteral(" LIMIT ") + QString::number(filter.limit);
-    QSqlQuery q(db);
+    if (limit > 0)
+        sql += QStringLiteral(" LIMIT ") + QString::number(limit);
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
     q.prepare(sql);
     for (const QVariant& b : binds)
@@ -1020,20 +1024,7 @@ bool Store::markShipped(const QStringList& ids, const QString& server, QString& 
 }
 
 std::vector<Record> Store::annotationsOf(const QString& id, QString& error) {
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ") + selectColumns() +
-              QStringLiteral(" FROM records WHERE kind = 'annotation' AND corrects = ? ORDER BY finished_at, "
-                             "station, seq"));
-    q.addBindValue(id);
-    std::vector<Record> out;
-    if (!q.exec()) {
-        error = sqlError(q);
-        return out;
-    }
-    while (q.next())
-        out.push_back(readRecord(q));
-    return out;
+    return select({QStringLiteral("kind = 'annotation'"), QStringLiteral("corrects = ?")}, {id}, 0, error);
 }
 
 std::map<QString, AnnotationMarks> Store::marksOf(const QStringList& ids, QString& error) {
@@ -1063,19 +1054,8 @@ std::map<QString, AnnotationMarks> Store::marksOf(const QStringList& ids, QStrin
 }
 
 std::vector<Record> Store::measuredAgainst(const QString& id, QString& error) {
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.prepare(QStringLiteral("SELECT ") + selectColumns() +
-              QStringLiteral(" FROM records WHERE kind = 'analysis' AND calibration_id = ? ORDER BY "
-                             "finished_at, station, seq"));
-    q.addBindValue(id);
-    std::vector<Record> out;
-    if (!q.exec()) {
-        error = sqlError(q);
-        return out;
-    }
-    while (q.next())
-        out.push_back(readRecord(q));
-    return out;
+    return select({QStringLiteral("kind = 'analysis'"), QStringLiteral("calibration_id = ?")}, {id}, 0,
+                  error);
 }
 
 std::vector<StationName> Store::stations(QString& error) {

@@ -136,6 +136,9 @@ class Store {
     QString beginStatement() const;
     struct Inserts;
     AppendResult insert(Record& record, Inserts& statements, QString& error); // inside a transaction
+    // The records `where` selects (all without it), in the journal's order, at most `limit` (0: all).
+    std::vector<Record> select(const QStringList& where, const QVariantList& binds, int limit,
+                               QString& error);
 
     QString path_;
     QString connection_;

@@ -824,9 +824,12 @@ void JournalWindow::annotateClicked() {
                              QStringLiteral("Отметку некуда записать: журнал этой станции не открыт."));
         return;
     }
-    journal::Record note =
-        journal::makeAnnotation(journal::loadStation(options_.dataFolder), target, dialog.note(),
-                                dialog.invalid(), QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
+    keepAnnotation(target, dialog.note(), dialog.invalid());
+}
+
+void JournalWindow::keepAnnotation(const journal::Record& target, const QString& text, bool invalid) {
+    journal::Record note = journal::makeAnnotation(journal::loadStation(options_.dataFolder), target, text,
+                                                   invalid, QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
     const QString id = target.text(u"id");
     // Told on the writer's thread, perhaps after this window is gone: the news goes to the application's
     // thread, which looks whether the window is still there.
@@ -1127,20 +1130,7 @@ void JournalWindow::reevaluateClicked() {
     evaluate();
     if (dialog.exec() != QDialog::Accepted || comparison.isEmpty() || !options_.annotate)
         return;
-    journal::Record note =
-        journal::makeAnnotation(journal::loadStation(options_.dataFolder), record, comparison, false,
-                                QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
-    const QString id = record.text(u"id");
-    options_.annotate(std::move(note),
-                      [window = QPointer<JournalWindow>(this), id](bool committed, QString error) {
-                          QMetaObject::invokeMethod(
-                              qApp,
-                              [window, id, committed, error] {
-                                  if (window)
-                                      window->annotationStored(id, committed, error);
-                              },
-                              Qt::QueuedConnection);
-                      });
+    keepAnnotation(record, comparison, false);
 }
 
 } // namespace lorimet::journalwindow

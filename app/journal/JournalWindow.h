@@ -68,6 +68,8 @@ class JournalWindow : public QWidget {
     void drawCurve(const journal::Record& record);
     void linkClicked(const QUrl& link);
     void annotateClicked();
+    // Makes the note on `target` a record of this station's chain (options_.annotate).
+    void keepAnnotation(const journal::Record& target, const QString& text, bool invalid);
     void annotationStored(const QString& id, bool committed, const QString& error);
     void exportClicked();
     void reportClicked(bool toPdf);

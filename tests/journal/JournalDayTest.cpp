@@ -4,6 +4,7 @@
 #include "../export/ExportHelpers.h"
 #include "ReplayRunner.h"
 #include "Scenario.h"
+#include "fakes/ToolRun.h"
 #include "journal/Recorder.h"
 #include "journal/Store.h"
 #include "reports/DayProtocol.h"
@@ -57,22 +58,10 @@ DayRun replayDay(const QString& dataFolder, bool journal) {
     return day;
 }
 
-struct Tool {
-    int exitCode = -1;
-    QString out, err;
-    QByteArray rawOut;
-};
+using Tool = lorimet::testing::ToolRun;
 
 Tool tool(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(LORIMET_JOURNAL_TOOL), args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    Tool t;
-    t.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    t.rawOut = p.readAllStandardOutput();
-    t.out = QString::fromUtf8(t.rawOut);
-    t.err = QString::fromUtf8(p.readAllStandardError());
-    return t;
+    return lorimet::testing::runTool(QStringLiteral(LORIMET_JOURNAL_TOOL), args);
 }
 
 class JournalDay : public ::testing::Test {
@@ -280,9 +269,9 @@ TEST_F(JournalDay, AnAnnotationIsARecordOfItsOwnAndLeavesTheOriginalAsItWas) {
                                          QStringLiteral("--note"), QStringLiteral("x")})
                   .exitCode,
               1);
-    const Tool marked = tool(journal + QStringList{QStringLiteral("annotate"), id, QStringLiteral("--note"),
-                                                   QStringLiteral("пузырь воздуха в ячейке"),
-                                                   QStringLiteral("--invalid")});
+    const Tool marked =
+        tool(journal + QStringList{QStringLiteral("annotate"), id, QStringLiteral("--note"),
+                                   QStringLiteral("пузырь воздуха в ячейке"), QStringLiteral("--invalid")});
     ASSERT_EQ(marked.exitCode, 0) << marked.err.toStdString();
 
     const auto r = records();

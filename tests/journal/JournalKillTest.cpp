@@ -5,6 +5,7 @@
 // of the day file is in it exactly once; with a server, after lorimet-journal sync, every record is on the
 // server once and the server's chains verify.
 #include "PgCluster.h"
+#include "fakes/ToolRun.h"
 #include "journal/Store.h"
 #include "reports/DayProtocol.h"
 #include "reports/ProtocolFile.h"
@@ -58,20 +59,10 @@ std::string seedNote() {
     return "seed " + std::to_string(killSeed()) + " (LORIMET_KILL_SEED repeats it)";
 }
 
-struct Tool {
-    int exitCode = -1;
-    QString out, err;
-};
+using Tool = lorimet::testing::ToolRun;
 
 Tool journalTool(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(LORIMET_JOURNAL_TOOL), args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    Tool t;
-    t.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    t.out = QString::fromUtf8(p.readAllStandardOutput());
-    t.err = QString::fromUtf8(p.readAllStandardError());
-    return t;
+    return lorimet::testing::runTool(QStringLiteral(LORIMET_JOURNAL_TOOL), args);
 }
 
 // A day of many analyses from the example day: its start (connect, upper point, GSO calibration), then its

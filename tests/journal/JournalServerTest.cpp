@@ -4,6 +4,7 @@
 #include "PgCluster.h"
 #include "ReplayRunner.h"
 #include "Scenario.h"
+#include "fakes/ToolRun.h"
 #include "journal/Recorder.h"
 #include "journal/Store.h"
 
@@ -24,20 +25,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Tool {
-    int exitCode = -1;
-    QString out, err;
-};
+using Tool = lorimet::testing::ToolRun;
 
 Tool tool(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(LORIMET_JOURNAL_TOOL), args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    Tool t;
-    t.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    t.out = QString::fromUtf8(p.readAllStandardOutput());
-    t.err = QString::fromUtf8(p.readAllStandardError());
-    return t;
+    return lorimet::testing::runTool(QStringLiteral(LORIMET_JOURNAL_TOOL), args);
 }
 
 // The example day replayed into `dataFolder` with the journal at `url`.

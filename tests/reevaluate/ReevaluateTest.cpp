@@ -3,6 +3,7 @@
 #include "reevaluate/Reevaluate.h"
 #include "ReplayRunner.h"
 #include "Scenario.h"
+#include "fakes/ToolRun.h"
 #include "journal/Recorder.h"
 #include "journal/Store.h"
 
@@ -238,20 +239,10 @@ TEST_F(Reevaluate, RecordsItCannotEvaluateAreRefusedWithAReason) {
     }
 }
 
-struct Tool {
-    int exitCode = -1;
-    QString out, err;
-};
+using Tool = lorimet::testing::ToolRun;
 
 Tool tool(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(LORIMET_JOURNAL_TOOL), args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    Tool t;
-    t.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    t.out = QString::fromUtf8(p.readAllStandardOutput());
-    t.err = QString::fromUtf8(p.readAllStandardError());
-    return t;
+    return lorimet::testing::runTool(QStringLiteral(LORIMET_JOURNAL_TOOL), args);
 }
 
 TEST_F(Reevaluate, TheCommandPrintsBothResultsAndTellsWrongUsageFromFailure) {
