@@ -13,6 +13,9 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <algorithm>
+#include <tuple>
+
 namespace lorimet::journal {
 
 namespace {
@@ -66,6 +69,20 @@ QStringList searchIndexStatements(bool server) {
             QStringLiteral("DROP INDEX IF EXISTS records_order")};
 }
 
+// What the window asks of every record it shows: the notes made on it, the analyses measured against a
+// calibration, the records of one kind (a station's calibrations for the control charts). Without these
+// each of them read the whole table.
+QStringList referenceIndexStatements() {
+    return {
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS records_corrects ON records (corrects) WHERE corrects IS NOT NULL"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS records_calibration ON records (calibration_id) WHERE calibration_id "
+            "IS NOT NULL"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS records_kind ON records (kind, finished_at, station, seq)")};
+}
+
 QStringList schemaStatements(bool server) {
     QStringList columns;
     for (const FieldInfo& f : kFields) {
@@ -95,6 +112,7 @@ QStringList schemaStatements(bool server) {
                  .arg(integer, real) +
              (server ? QString() : QStringLiteral(" WITHOUT ROWID"));
     s << searchIndexStatements(server);
+    s << referenceIndexStatements();
     // The program only ever inserts; a record is corrected by a new one that names it.
     if (server) {
         s << QStringLiteral("CREATE FUNCTION journal_append_only() RETURNS trigger LANGUAGE plpgsql AS $$ "
@@ -484,12 +502,14 @@ bool Store::checkVersion(QString& error, bool& foreign, bool upgrade) {
     if (version == kSchemaVersion || !upgrade)
         return true;
     // Version 2 added the outbox's acknowledgements (a local journal only: the server's schema began at
-    // version 2), version 3 the indexes that make --search fast.
+    // version 2), version 3 the indexes that make --search fast, version 4 those of a record's references.
     QStringList steps;
     if (version < 2 && !server_)
         steps << shippedStatements();
     if (version < 3)
         steps << searchIndexStatements(server_);
+    if (version < 4)
+        steps << referenceIndexStatements();
     return applySchema(steps, error);
 }
 
@@ -1023,8 +1043,19 @@ bool Store::markShipped(const QStringList& ids, const QString& server, QString& 
     return true;
 }
 
+namespace {
+
+// The kind is looked at here rather than in the query: given both, a planner without statistics may read
+// the kind's index (most of the table) instead of the reference's (a few rows).
+std::vector<Record> ofKind(std::vector<Record> records, QStringView kind) {
+    std::erase_if(records, [kind](const Record& r) { return r.text(u"kind") != kind; });
+    return records;
+}
+
+} // namespace
+
 std::vector<Record> Store::annotationsOf(const QString& id, QString& error) {
-    return select({QStringLiteral("kind = 'annotation'"), QStringLiteral("corrects = ?")}, {id}, 0, error);
+    return ofKind(select({QStringLiteral("corrects = ?")}, {id}, 0, error), u"annotation");
 }
 
 std::map<QString, AnnotationMarks> Store::marksOf(const QStringList& ids, QString& error) {
@@ -1035,10 +1066,8 @@ std::map<QString, AnnotationMarks> Store::marksOf(const QStringList& ids, QStrin
     for (qsizetype i = 0; i < ids.size(); ++i)
         marks << QStringLiteral("?");
     QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.prepare(
-        QStringLiteral("SELECT corrects, invalidates FROM records WHERE kind = 'annotation' AND corrects "
-                       "IN (") +
-        marks.join(u',') + u')');
+    q.prepare(QStringLiteral("SELECT corrects, invalidates, kind FROM records WHERE corrects IN (") +
+              marks.join(u',') + u')');
     for (const QString& id : ids)
         q.addBindValue(id);
     if (!q.exec()) {
@@ -1046,6 +1075,8 @@ std::map<QString, AnnotationMarks> Store::marksOf(const QStringList& ids, QStrin
         return out;
     }
     while (q.next()) {
+        if (q.value(2).toString() != u"annotation")
+            continue;
         AnnotationMarks& m = out[q.value(0).toString()];
         ++m.count;
         m.invalid = m.invalid || q.value(1).toLongLong() != 0;
@@ -1054,22 +1085,47 @@ std::map<QString, AnnotationMarks> Store::marksOf(const QStringList& ids, QStrin
 }
 
 std::vector<Record> Store::measuredAgainst(const QString& id, QString& error) {
-    return select({QStringLiteral("kind = 'analysis'"), QStringLiteral("calibration_id = ?")}, {id}, 0,
-                  error);
+    return ofKind(select({QStringLiteral("calibration_id = ?")}, {id}, 0, error), u"analysis");
 }
 
 std::vector<StationName> Store::stations(QString& error) {
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    // From one station to the next along the (station, seq) key, a step each: a lab has a few stations
+    // and a hundred thousand records.
+    QSqlQuery next(db), latest(db);
+    next.setForwardOnly(true);
+    latest.setForwardOnly(true);
     std::vector<StationName> out;
-    // A station renamed keeps its id: its latest name is the one shown.
-    if (!q.exec(
-            QStringLiteral("SELECT station, station_name FROM records r WHERE seq = (SELECT max(seq) FROM "
-                           "records WHERE station = r.station) ORDER BY station_name, station"))) {
-        error = sqlError(q);
+    if (!next.prepare(
+            QStringLiteral("SELECT station FROM records WHERE station > ? ORDER BY station LIMIT 1")) ||
+        !latest.prepare(
+            QStringLiteral("SELECT station_name FROM records WHERE station = ? ORDER BY seq DESC LIMIT 1"))) {
+        error = sqlError(next.lastError().isValid() ? next : latest);
         return out;
     }
-    while (q.next())
-        out.push_back({q.value(0).toString(), q.value(1).toString()});
+    QString after = QStringLiteral(""); // not null: Qt SQL binds a null string as NULL
+    for (;;) {
+        next.bindValue(0, after);
+        if (!next.exec()) {
+            error = sqlError(next);
+            return out;
+        }
+        if (!next.next())
+            break;
+        after = next.value(0).toString();
+        next.finish();
+        latest.bindValue(0, after);
+        if (!latest.exec()) {
+            error = sqlError(latest);
+            return out;
+        }
+        // A station renamed keeps its id: its latest name is the one shown.
+        out.push_back({after, latest.next() ? latest.value(0).toString() : QString()});
+        latest.finish();
+    }
+    std::sort(out.begin(), out.end(), [](const StationName& a, const StationName& b) {
+        return std::tie(a.name, a.id) < std::tie(b.name, b.id);
+    });
     return out;
 }
 

@@ -61,7 +61,7 @@ enum class AppendResult { Added, AlreadyThere, Failed };
 // UPDATE and DELETE on its tables. A Store is used only on the thread that opened it.
 class Store {
   public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
     // A server's schema this program still records into and reads: version 3 only added indexes, so stations
     // can be given this program before the server's administrator upgrades its schema (lorimet-journal init).
     static constexpr int kOldestServerVersion = 2;

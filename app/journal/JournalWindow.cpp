@@ -404,6 +404,7 @@ void JournalWindow::buildFilters(QWidget* bar) {
 }
 
 void JournalWindow::refresh() {
+    applyFilter(); // the rows first: they are what the window is opened for
     reader_->run([this](journal::Store* store) {
         if (!store)
             return;
@@ -411,7 +412,6 @@ void JournalWindow::refresh() {
         auto stations = store->stations(error);
         reader_->post([this, stations = std::move(stations)] { setStations(stations); });
     });
-    applyFilter();
 }
 
 void JournalWindow::setStations(const std::vector<journal::StationName>& stations) {
