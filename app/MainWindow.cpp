@@ -4,6 +4,7 @@
 #include "app/ChartView.h"
 #include "app/Colours.h"
 #include "app/ContactsWindow.h"
+#include "app/HelpFile.h"
 #include "app/MessageWindow.h"
 #include "app/PanelCommands.h"
 #include "app/Pictures.h"
@@ -654,12 +655,10 @@ void MainWindow::StartScreenClick() {
 }
 
 void MainWindow::HelpProgrammClick() {
-    for (const char* name : {"Vornel_HELP.HLP", "Vornel_HELP.chm"}) {
-        const QFileInfo file(QDir::current().filePath(QString::fromLatin1(name)));
-        if (file.exists()) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
-            return;
-        }
+    const QString help = findHelpFile(QDir::currentPath(), QApplication::applicationDirPath());
+    if (!help.isEmpty()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+        return;
     }
     QApplication::beep();
     QMessageBox box(QMessageBox::Critical, texts::kError, QStringLiteral("Файл помощи - не найден !"),

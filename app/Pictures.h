@@ -6,6 +6,8 @@
 #include <QPixmap>
 #include <QString>
 
+class QPainter;
+
 // Every picture the program shows is painted here with QPainter, from geometry in logical pixels, so that it
 // stays sharp on any screen and the executable carries no bitmaps. Each pixmap function takes the device
 // pixel ratio of the screen it is meant for: the result holds logical size × scale physical pixels and
@@ -61,7 +63,11 @@ QList<QIcon> trayImageList(int state);
 QIcon toolbarIcon(const QString& name);
 QStringList toolbarIconNames();
 
+// The program's icon: the window's and the tray menu's, and the desktop's icon files (lorimet-icon paints
+// them at build time with this same drawing). paintApplicationIcon draws it on a grid of 32 × 32 units from
+// the painter's origin: scale the painter to the size wanted.
 QIcon applicationIcon();
+void paintApplicationIcon(QPainter& painter);
 
 // The Contacts window's small turning globe (17 × 17), frame 0..31 of one turn; clamped to that range.
 inline constexpr int kContactsFrames = 32;

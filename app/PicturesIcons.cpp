@@ -437,21 +437,6 @@ QList<QIcon> buildTrayList(int state) {
     return frames;
 }
 
-void paintApplicationIcon(QPainter& p) {
-    QLinearGradient tile(QPointF(0, 0), QPointF(0, 32));
-    tile.setColorAt(0, QColor(0x2d, 0x74, 0xc4));
-    tile.setColorAt(1, QColor(0x12, 0x35, 0x66));
-    p.setBrush(tile);
-    p.setPen(QPen(QColor(0x0b, 0x22, 0x44), 1.0));
-    p.drawRoundedRect(QRectF(1, 1, 30, 30), 6.5, 6.5);
-    p.setBrush(QColor(0xee, 0xf6, 0xff));
-    p.setPen(Qt::NoPen);
-    p.drawPath(dropPath(QRectF(7.5, 3, 17, 26)));
-    p.setPen(QPen(QColor(0x1f, 0x5f, 0xb0), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(fallingCurvePath(QRectF(10.5, 14, 11, 9)));
-}
-
 // ---- the Contacts window's globe ----
 
 // Land where a few waves add up high enough: not a real map, but reads as one at 17 pixels.
@@ -531,6 +516,21 @@ QStringList toolbarIconNames() {
     for (const ToolbarIcon& icon : kToolbarIcons)
         names.append(QLatin1String(icon.name));
     return names;
+}
+
+void paintApplicationIcon(QPainter& p) {
+    QLinearGradient tile(QPointF(0, 0), QPointF(0, 32));
+    tile.setColorAt(0, QColor(0x2d, 0x74, 0xc4));
+    tile.setColorAt(1, QColor(0x12, 0x35, 0x66));
+    p.setBrush(tile);
+    p.setPen(QPen(QColor(0x0b, 0x22, 0x44), 1.0));
+    p.drawRoundedRect(QRectF(1, 1, 30, 30), 6.5, 6.5);
+    p.setBrush(QColor(0xee, 0xf6, 0xff));
+    p.setPen(Qt::NoPen);
+    p.drawPath(dropPath(QRectF(7.5, 3, 17, 26)));
+    p.setPen(QPen(QColor(0x1f, 0x5f, 0xb0), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(fallingCurvePath(QRectF(10.5, 14, 11, 9)));
 }
 
 QIcon applicationIcon() {
