@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("lorimet"));
     QApplication::setApplicationDisplayName(QStringLiteral("ЛОРИМЕТ"));
     QApplication::setApplicationVersion(QStringLiteral(LORIMET_VERSION));
-    QApplication::setOrganizationName(QStringLiteral("Лаборатория ЛОРИМЕТ"));
+    QApplication::setOrganizationName(QString::fromUtf8(kOrganisationName));
     QApplication::setWindowIcon(applicationIcon());
     const QStringList args = app.arguments();
 

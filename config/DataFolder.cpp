@@ -31,8 +31,15 @@ bool isSystemProgramFolder(const QString& folder) {
 QString perUserDataFolder() {
     // Not AppDataLocation itself: that adds the organisation's name, which the program sets (its version
     // window shows it) and the tools do not, so each would look in a folder of its own.
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QCoreApplication::applicationName());
+    const QDir shared(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    const QString folder = shared.filePath(QCoreApplication::applicationName());
+    // Earlier versions kept it below the organisation's name: a folder already there goes on being used,
+    // so that nobody's configuration, day files and journal seem to vanish with an upgrade.
+    const QString earlier =
+        shared.filePath(QString::fromUtf8(kOrganisationName) + u'/' + QCoreApplication::applicationName());
+    if (!QFileInfo::exists(folder) && QFileInfo(earlier).isDir())
+        return earlier;
+    return folder;
 }
 
 QString dataFolderFor(const QString& exeFolder) {

@@ -15,6 +15,10 @@ QString dataFolderFor(const QString& exeFolder);
 
 // The per-user folder: $XDG_DATA_HOME/<application name> (~/.local/share/lorimet). The program and its
 // tools meet there whatever organisation each one names.
+// A folder of an earlier version (below kOrganisationName) is used while the new one does not exist.
 QString perUserDataFolder();
+
+// The organisation the program names (its version window shows it).
+inline constexpr char kOrganisationName[] = "Лаборатория ЛОРИМЕТ";
 
 } // namespace lorimet

@@ -52,3 +52,25 @@ TEST(DataFolder, PerUserFolderIgnoresTheOrganisation) {
     EXPECT_TRUE(withoutOrganisation.endsWith(QStringLiteral("/lorimet")))
         << withoutOrganisation.toStdString();
 }
+
+// A user of an earlier version has everything below the organisation's name: that folder goes on being used
+// until the new one exists.
+TEST(DataFolder, AnEarlierVersionsFolderGoesOnBeingUsed) {
+    QTemporaryDir home;
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    const QString appName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("lorimet"));
+    const QString fresh = home.filePath(QStringLiteral("lorimet"));
+    const QString earlier = home.filePath(QString::fromUtf8(kOrganisationName) + QStringLiteral("/lorimet"));
+    EXPECT_EQ(perUserDataFolder(), fresh); // nobody has used it yet
+    ASSERT_TRUE(QDir().mkpath(earlier));
+    EXPECT_EQ(perUserDataFolder(), earlier);
+    ASSERT_TRUE(QDir().mkpath(fresh));
+    EXPECT_EQ(perUserDataFolder(), fresh);
+    QCoreApplication::setApplicationName(appName);
+    if (saved.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", saved);
+}
