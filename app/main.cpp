@@ -1,5 +1,6 @@
 // lorimet [--demo] [--data-dir DIR] [--journal URL]: the analyser's front end.
 #include "app/Application.h"
+#include "app/InstanceLock.h"
 #include "app/MainWindow.h"
 #include "app/Pictures.h"
 #include "app/SplashWindow.h"
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QLockFile>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QThreadPool>
@@ -89,11 +89,19 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(applicationIcon());
     const QStringList args = app.arguments();
 
-    // One instance for the whole machine. A lock left by a killed process is taken over.
-    QLockFile instance(QDir::temp().filePath(QStringLiteral("MyOwnMutex.lock")));
-    instance.setStaleLockTime(0);
-    if (!instance.tryLock(0))
+    // One instance for the whole machine.
+    InstanceLock instance;
+    QString lockProblem;
+    switch (instance.acquire(QDir::temp().filePath(QStringLiteral("MyOwnMutex.lock")), lockProblem)) {
+    case InstanceLock::Result::Acquired:
+        break;
+    case InstanceLock::Result::HeldElsewhere:
         return 0;
+    case InstanceLock::Result::Failed:
+        // Not known to run elsewhere: better two programs than none.
+        qWarning("lorimet: the single-instance lock cannot be taken: %s", qPrintable(lockProblem));
+        break;
+    }
 
     Application::Options options;
     options.dataFolder = dataFolder(args);
@@ -215,6 +223,6 @@ int main(int argc, char** argv) {
     QThreadPool::globalInstance()->waitForDone(); // the calibration's age is read by then
     // The close sequence has saved the day and the configuration: a new start may begin while this process
     // still takes its windows down (the curves of a large protocol file take a moment to go).
-    instance.unlock();
+    instance.release();
     return result;
 }

@@ -858,6 +858,8 @@ TEST_F(InstanceTest, TheLockOfAKilledInstanceIsTakenOver) {
     killed.kill();
     ASSERT_TRUE(killed.waitForFinished(10000));
     ASSERT_TRUE(QFile::exists(lockFile())); // left behind by the killed process
+    // Open to every user: one left by root in the sticky /tmp must not keep everyone else's program away.
+    EXPECT_TRUE(QFileInfo(lockFile()).permissions().testFlag(QFileDevice::WriteOther));
     QProcess& next = start(second);
     EXPECT_TRUE(runsIn(second));
     EXPECT_EQ(next.state(), QProcess::Running);
