@@ -4,6 +4,7 @@
 #include "app/ChartView.h"
 #include "app/Colours.h"
 #include "app/ContactsWindow.h"
+#include "app/HelpCommand.h"
 #include "app/MessageWindow.h"
 #include "app/PanelCommands.h"
 #include "app/Pictures.h"
@@ -654,13 +655,11 @@ void MainWindow::StartScreenClick() {
 }
 
 void MainWindow::HelpProgrammClick() {
-    for (const char* name : {"Vornel_HELP.HLP", "Vornel_HELP.chm"}) {
-        const QFileInfo file(QDir::current().filePath(QString::fromLatin1(name)));
-        if (file.exists()) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
-            return;
-        }
-    }
+    std::function<bool(const QUrl&)> open = openHelpUrl;
+    if (!open)
+        open = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    if (openHelp(helpPlaces, open))
+        return;
     QApplication::beep();
     QMessageBox box(QMessageBox::Critical, texts::kError, QStringLiteral("Файл помощи - не найден !"),
                     QMessageBox::Ok, this, Qt::Dialog | Qt::WindowStaysOnTopHint);
