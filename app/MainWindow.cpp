@@ -4,7 +4,7 @@
 #include "app/ChartView.h"
 #include "app/Colours.h"
 #include "app/ContactsWindow.h"
-#include "app/HelpFile.h"
+#include "app/HelpCommand.h"
 #include "app/MessageWindow.h"
 #include "app/PanelCommands.h"
 #include "app/Pictures.h"
@@ -655,11 +655,11 @@ void MainWindow::StartScreenClick() {
 }
 
 void MainWindow::HelpProgrammClick() {
-    const QString help = findHelpFile(QDir::currentPath(), QApplication::applicationDirPath());
-    if (!help.isEmpty()) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    std::function<bool(const QUrl&)> open = openHelpUrl;
+    if (!open)
+        open = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    if (openHelp(helpPlaces, open))
         return;
-    }
     QApplication::beep();
     QMessageBox box(QMessageBox::Critical, texts::kError, QStringLiteral("Файл помощи - не найден !"),
                     QMessageBox::Ok, this, Qt::Dialog | Qt::WindowStaysOnTopHint);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/HelpCommand.h"
 #include "engine/Interfaces.h"
 
 #include <QElapsedTimer>
@@ -59,6 +60,9 @@ class MainWindow : public QMainWindow, public Display {
     std::function<void()> portSettingsRequested;
     std::function<void()> journalRequested;    // «Журнал...» in the file and tray menus
     std::function<void()> setUpPanelRequested; // SettingsButton and the pop-up's SetUpPanel
+    // Where «Помощь» looks for its help, and what shows it (empty: the system's browser or viewer).
+    HelpPlaces helpPlaces = HelpPlaces::standard();
+    std::function<bool(const QUrl&)> openHelpUrl;
 
     // Appearance of the report table and the Protocol list (colours 0x00BBGGRR, size in points). The font
     // size also sets the protocol bar's height and its caption's place, and refits the table's columns.

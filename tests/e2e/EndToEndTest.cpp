@@ -3,7 +3,10 @@
 // analyser.
 #include "app/Application.h"
 #include "app/MainWindow.h"
+#include "app/MessageWindow.h"
 #include "app/OperationDialogs.h"
+#include "app/PrintDialog.h"
+#include "app/SettingsDialogs.h"
 #include "config/Configuration.h"
 #include "engine/Engine.h"
 #include "engine/Texts.h"
@@ -12,9 +15,11 @@
 #include "text/Cp1251.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -34,13 +39,24 @@ namespace {
 
 using lorimet::testing::waitFor;
 
+bool shooting() {
+    return !qEnvironmentVariableIsEmpty("LORIMET_SCREENSHOTS_DIR");
+}
+
 void screenshot(QWidget& window, const char* name) {
-    const QString folder = qEnvironmentVariable("LORIMET_SCREENSHOTS_DIR");
-    if (folder.isEmpty())
+    if (!shooting())
         return;
     waitFor([] { return false; }, 150); // let the layout and the coalesced redraws settle
-    if (!folder.isEmpty())
-        window.grab().save(QDir(folder).filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
+    window.grab().save(QDir(qEnvironmentVariable("LORIMET_SCREENSHOTS_DIR"))
+                           .filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
+}
+
+// The windows a command opens beside the main one, as the manual shows them; closed again unsaved.
+void screenshotDialog(QWidget& window, const char* objectName, const char* name) {
+    if (auto* dialog = window.findChild<QDialog*>(QString::fromLatin1(objectName))) {
+        screenshot(*dialog, name);
+        dialog->hide();
+    }
 }
 
 // Answers whatever modal window is open: message boxes with their default, the GSO dialog with 10 mg/l, the
@@ -59,6 +75,8 @@ class Robot : public QObject {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes << box->windowTitle() + QStringLiteral(" | ") + box->text();
+            if (boxes.size() == 1) // the upper point's confirmation
+                screenshot(*box, "upper-point-box");
             box->button(box->buttons().contains(box->button(QMessageBox::Ok)) ? QMessageBox::Ok
                                                                               : QMessageBox::No)
                 ->click();
@@ -73,13 +91,21 @@ class Robot : public QObject {
                 return;
             }
             gso->gsoNumber()->setEditText(QStringLiteral("10"));
+            screenshot(*gso, "gso-dialog");
             gso->okButton()->click();
         } else if (auto* sample = qobject_cast<SampleDialog*>(modal)) {
             if (!sample->okButton()->isEnabled())
                 return;
             sample->nameProbeList()->setEditText(description);
             sample->fullAnalis()->setChecked(true);
+            screenshot(*sample, "sample-dialog");
             sample->okButton()->click();
+        } else if (auto* dialog = qobject_cast<PortAndFilterDialog*>(modal)) {
+            screenshot(*dialog, "port-dialog");
+            dialog->reject();
+        } else if (auto* dialog = qobject_cast<PrintDialog*>(modal)) {
+            screenshot(*dialog, "print-dialog");
+            dialog->reject();
         }
     }
     QTimer timer_;
@@ -132,6 +158,8 @@ TEST_F(EndToEnd, ConnectUpperPointCalibrateAndAnalyse) {
     Engine& engine = program.engine();
     Robot robot;
     screenshot(window, "unlinked");
+    if (shooting())
+        window.action(Command::PortSettings)->trigger(); // the robot takes the dialog's picture and closes it
 
     window.action(Command::Connect)->trigger();
     ASSERT_TRUE(engine.workflow().linkActive) << robot.boxes.join(u'\n').toStdString();
@@ -154,9 +182,14 @@ TEST_F(EndToEnd, ConnectUpperPointCalibrateAndAnalyse) {
     say("knob под.");
     ASSERT_TRUE(waitFor([&] { return window.action(Command::Measurement)->isEnabled(); }, 20000));
     screenshot(window, "ready");
+    if (shooting()) {
+        window.setUpPanelRequested();
+        screenshotDialog(window, "TModul5", "plotter-dialog");
+    }
 
     window.action(Command::Measurement)->trigger();
     ASSERT_TRUE(engine.messageWindowVisible());
+    screenshot(*window.messageWindow(), "message-window");
     say("inject 5");
     say("knob изм.");
     ASSERT_TRUE(waitFor([&] { return engine.acquisition().probeCounter == 1; }, 40000));
@@ -174,6 +207,11 @@ TEST_F(EndToEnd, ConnectUpperPointCalibrateAndAnalyse) {
     EXPECT_TRUE(day->contains(robot.description));
     window.ResTableClick();
     screenshot(window, "report-table");
+    if (shooting()) {
+        window.setUpPanelRequested();
+        screenshotDialog(window, "TModul6", "table-dialog");
+        window.findChild<QAction*>(QStringLiteral("Print"))->trigger(); // the robot pictures and cancels it
+    }
 
     window.ExitProgramClick();
     EXPECT_FALSE(engine.workflow().linkActive);
