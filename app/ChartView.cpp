@@ -3,9 +3,11 @@
 #include "app/CustomPlot.h"
 #include "text/TimeText.h"
 
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPicture>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -33,6 +35,87 @@ constexpr int kDefaultWidth = 2;
 int seriesIndex(Series series) {
     return static_cast<int>(series);
 }
+
+// The blocks of a shown protocol file, told apart by colour: ten hues, dark and saturated enough to read on
+// the white-to-grey backgrounds the charts are usually set to, none of them light like yellow or cyan. A
+// background set dark gets the same hues lightened.
+const std::array<QColor, ChartView::kBlockColours> kBlockColoursOnLight = {
+    QColor(0x1F, 0x4E, 0xD0), QColor(0xD0, 0x1E, 0x1E), QColor(0x14, 0x80, 0x14), QColor(0x8E, 0x2B, 0xB8),
+    QColor(0xC0, 0x5A, 0x00), QColor(0x00, 0x7C, 0x88), QColor(0x7A, 0x45, 0x14), QColor(0xC2, 0x18, 0x5B),
+    QColor(0x55, 0x66, 0x00), QColor(0x00, 0x00, 0x00)};
+const std::array<QColor, ChartView::kBlockColours> kBlockColoursOnDark = {
+    QColor(0x7A, 0xAA, 0xFF), QColor(0xFF, 0x6E, 0x6E), QColor(0x70, 0xE0, 0x70), QColor(0xD2, 0x95, 0xFF),
+    QColor(0xFF, 0xB0, 0x50), QColor(0x50, 0xD8, 0xE6), QColor(0xE0, 0xB4, 0x84), QColor(0xFF, 0x86, 0xC0),
+    QColor(0xD4, 0xE1, 0x57), QColor(0xFF, 0xFF, 0xFF)};
+
+bool isDark(const QColor& colour) {
+    return 0.299 * colour.redF() + 0.587 * colour.greenF() + 0.114 * colour.blueF() < 0.45;
+}
+
+QColor blockColour(int block, const QColor& background) {
+    const auto& palette = isDark(background) ? kBlockColoursOnDark : kBlockColoursOnLight;
+    return palette[static_cast<size_t>(block) % palette.size()];
+}
+
+// A description wider than this is cut with an ellipsis: the legend lies over the curves.
+constexpr int kLegendTextWidth = 170;
+constexpr int kLegendAlpha = 215;
+constexpr int kDoubleClickHintAlpha = 200;
+
+// One row of the file legend: the block's signal line above its dashed derivative line, both with the
+// curves' own pens (so black-and-white output shows black ones), then the description. Without curves it
+// is a row of text alone.
+class BlockLegendItem : public QCPAbstractLegendItem {
+  public:
+    BlockLegendItem(QCPLegend* legend, const QString& text, QCPGraph* signal = nullptr,
+                    QCPGraph* derivative = nullptr)
+        : QCPAbstractLegendItem(legend), text_(text), signal_(signal), derivative_(derivative) {}
+
+    QString text() const { return text_; }
+    void setText(const QString& text) { text_ = text; }
+
+  protected:
+    void draw(QCPPainter* painter) override {
+        const QRect area = mRect;
+        int textLeft = area.left();
+        if (signal_ && derivative_) {
+            const QSize icon = mParentLegend->iconSize();
+            const QRect box(area.left(), area.center().y() - icon.height() / 2, icon.width(), icon.height());
+            painter->setAntialiasing(true);
+            painter->setPen(signal_->pen());
+            painter->drawLine(QLineF(box.left(), box.top() + box.height() * 0.25, box.right(),
+                                     box.top() + box.height() * 0.25));
+            painter->setPen(derivative_->pen());
+            painter->drawLine(QLineF(box.left(), box.top() + box.height() * 0.8, box.right(),
+                                     box.top() + box.height() * 0.8));
+            textLeft += icon.width() + mParentLegend->iconTextPadding();
+        }
+        painter->setFont(mFont);
+        painter->setPen(QPen(mTextColor));
+        const QRect textArea(textLeft, area.top(), area.right() - textLeft + 1, area.height());
+        painter->drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter, shownText());
+    }
+
+    QSize minimumOuterSizeHint() const override {
+        const QFontMetrics metrics(mFont);
+        QSize size(metrics.horizontalAdvance(shownText()), metrics.height());
+        if (signal_ && derivative_) {
+            const QSize icon = mParentLegend->iconSize();
+            size.rwidth() += icon.width() + mParentLegend->iconTextPadding();
+            size.setHeight(std::max(size.height(), icon.height()));
+        }
+        return size + QSize(mMargins.left() + mMargins.right(), mMargins.top() + mMargins.bottom());
+    }
+
+  private:
+    QString shownText() const {
+        return QFontMetrics(mFont).elidedText(text_, Qt::ElideRight, kLegendTextWidth);
+    }
+
+    QString text_;
+    QCPGraph* signal_;
+    QCPGraph* derivative_;
+};
 
 // Elapsed time on the bottom axis: the values are day fractions, the labels "hh:mm:ss", the steps whole
 // seconds chosen from the steps a clock face suggests.
@@ -82,10 +165,11 @@ class ElapsedTimeTicker : public QCPAxisTicker {
     }
 
     QString getTickLabel(double tick, const QLocale&, QChar, int) override {
-        const qint64 secondsPerDay = static_cast<qint64>(kSecondsPerDay);
-        qint64 seconds = std::llround(tick * kSecondsPerDay) % secondsPerDay;
-        if (seconds < 0)
-            seconds += secondsPerDay;
+        // Before the start of a run there is no time to tell; the operator gets there only by dragging.
+        const qint64 elapsed = std::llround(tick * kSecondsPerDay);
+        if (elapsed < 0)
+            return QString();
+        const qint64 seconds = elapsed % static_cast<qint64>(kSecondsPerDay);
         return timeText(QTime::fromMSecsSinceStartOfDay(static_cast<int>(seconds * 1000)));
     }
 
@@ -116,10 +200,8 @@ ChartView::ChartView(Kind kind, QWidget* parent)
     plot_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(plot_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { Q_EMIT customContextMenuRequested(plot_->mapTo(this, pos)); });
-    plot_->setInteractions(QCP::Interactions()); // no zoom, no panning, no selection
-    plot_->legend->setVisible(false);
-    // Nor does it list its curves: a legend that nobody sees would still take an item for each of a
-    // protocol file's curves, and each item is found by a walk over all the others.
+    // Curves are never listed one by one: an item per curve of a file of thousands of blocks, each found by
+    // a walk over all the others, cost more than reading the file. The file legend has rows of its own.
     plot_->setAutoAddPlottableToLegend(false);
     plot_->setLocale(chartLocale());
     // On screen a line is drawn segment by segment: a noisy envelope of 100 000 points redraws in a few
@@ -147,6 +229,8 @@ ChartView::ChartView(Kind kind, QWidget* parent)
         setUpSignalChart();
     else
         setUpTemperatureChart();
+    setUpInteraction();
+    setUpLegend();
 
     for (QCPGraph* graph : series_) {
         if (graph)
@@ -154,10 +238,65 @@ ChartView::ChartView(Kind kind, QWidget* parent)
     }
     applyBackground(false);
     applyColours(false);
-    updateKeyRange();
+    applyAutomaticRanges();
 }
 
 ChartView::~ChartView() = default;
+
+void ChartView::setUpInteraction() {
+    plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom); // no selection
+    QCPAxisRect* rect = plot_->axisRect();
+    const QList<QCPAxis*> time{plot_->xAxis};
+    const QList<QCPAxis*> values{plot_->yAxis, plot_->yAxis2};
+    rect->setRangeDragAxes(time, values);
+    rect->setRangeZoomAxes(time, values);
+    rect->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+    rect->setRangeZoom(Qt::Horizontal | Qt::Vertical);
+
+    // The chart's own moves are fenced off by settingRanges_; whatever else moves an axis is the operator's
+    // wheel or drag. A click that moves nothing leaves the view automatic.
+    for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis, plot_->yAxis2})
+        connect(axis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
+            if (!settingRanges_)
+                enterOperatorView();
+        });
+    connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent* event) {
+        if (event->button() == Qt::LeftButton)
+            showAutomaticView();
+    });
+
+    viewHint_ = new QCPItemText(plot_);
+    viewHint_->setLayer(QStringLiteral("legend")); // above every curve, file curves added later included
+    viewHint_->setClipToAxisRect(true);
+    viewHint_->position->setType(QCPItemPosition::ptAxisRectRatio);
+    viewHint_->position->setCoords(0.005, 0.015);
+    viewHint_->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    viewHint_->setPadding(QMargins(4, 1, 4, 1));
+    viewHint_->setText(QStringLiteral("Двойной щелчок — автомасштаб"));
+    viewHint_->setSelectable(false);
+    QFont small = font();
+    if (small.pointSize() > 0)
+        small.setPointSize(std::max(6, small.pointSize() - 1));
+    viewHint_->setFont(small);
+    viewHint_->setVisible(false);
+}
+
+void ChartView::setUpLegend() {
+    QCPLegend* legend = plot_->legend;
+    legend->setVisible(false);
+    legend->setSelectableParts(QCPLegend::spNone);
+    QFont small = font();
+    if (small.pointSize() > 0)
+        small.setPointSize(std::max(6, small.pointSize() - 1));
+    legend->setFont(small);
+    legend->setIconSize(26, 14);
+    legend->setIconTextPadding(5);
+    legend->setRowSpacing(0);
+    legend->setMargins(QMargins(5, 3, 5, 3));
+    // Bottom right is where a run's curves usually leave room: the signals have levelled off above it and
+    // the derivatives have fallen to the axis below it.
+    plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignRight);
+}
 
 void ChartView::setUpSignalChart() {
     setObjectName(QStringLiteral("Plotter"));
@@ -199,8 +338,6 @@ void ChartView::setUpTemperatureChart() {
     // The chart is only 100 pixels high: keep the margins to what the labels need.
     plot_->axisRect()->setMinimumMargins(QMargins(30, 2, 30, 2));
     plot_->plotLayout()->setRowSpacing(0);
-    plot_->yAxis->setRange(kTemperatureAxisLow, kTemperatureAxisHigh);
-    plot_->yAxis2->setRange(kTemperatureAxisLow, kTemperatureAxisHigh);
     for (QCPAxis* axis : {plot_->yAxis, plot_->yAxis2})
         axis->ticker()->setTickCount(3);
 
@@ -243,6 +380,7 @@ void ChartView::clearSeries(Series series) {
     target->data()->clear();
     thinning_[seriesIndex(series)].clear();
     thinnedStale_[seriesIndex(series)] = false;
+    returnToAutomaticView();
     scheduleReplot();
 }
 
@@ -255,7 +393,10 @@ void ChartView::setAxisMaximum(Axis axis, double maximum) {
     if (kind_ != Kind::Signal)
         return;
     axisMaxima_[static_cast<int>(axis)] = maximum;
-    valueAxis(axis)->setRange(0, maximum > 0 ? maximum : 1);
+    if (view_ == View::Automatic) {
+        const QScopedValueRollback<bool> own(settingRanges_, true);
+        valueAxis(axis)->setRange(0, maximum > 0 ? maximum : 1);
+    }
     scheduleReplot();
 }
 
@@ -340,23 +481,69 @@ int ChartView::seriesWidth(Series series) const {
 }
 
 int ChartView::addFileCurvePair(const QVector<double>& x, const QVector<double>& signal,
-                                const QVector<double>& derivative) {
+                                const QVector<double>& derivative, const QString& description) {
     if (kind_ != Kind::Signal)
         return -1;
+    const int index = fileCurvePairCount();
     FilePair pair;
     pair.signal = plot_->addGraph(plot_->xAxis, plot_->yAxis);
     pair.derivative = plot_->addGraph(plot_->xAxis, plot_->yAxis2);
-    // A curve keeps the colour and width it was made with, like the live lines' colours at that moment.
-    pair.signal->setPen(seriesPen(Series::Signal, false));
-    pair.derivative->setPen(seriesPen(Series::Derivative, false));
+    // A pair's colour is its block's; the signal keeps the width in force when it is made. The derivative
+    // is dashed, as in black and white, so that the two curves of one colour are still told apart, and a
+    // pixel wide: a wider dashed line is stroked dash by dash, and a file of a hundred blocks then took
+    // eight times as long to redraw, on every step of a drag.
+    const QColor colour = blockColour(index, gradientEnd_);
+    pair.signal->setPen(QPen(colour, seriesWidths_[seriesIndex(Series::Signal)]));
+    pair.derivative->setPen(QPen(colour, 1, Qt::DashLine));
     for (QCPGraph* curve : {pair.signal, pair.derivative})
         curve->setAdaptiveSampling(true);
     const int count = static_cast<int>(std::min({x.size(), signal.size(), derivative.size()}));
     pair.signal->setData(x.first(count), signal.first(count));
     pair.derivative->setData(x.first(count), derivative.first(count));
     filePairs_.push_back(pair);
+    addLegendRow(index, description);
     scheduleReplot();
-    return fileCurvePairCount() - 1;
+    return index;
+}
+
+void ChartView::addLegendRow(int pair, const QString& description) {
+    QCPLegend* legend = plot_->legend;
+    legend->setVisible(true);
+    if (pair < kLegendBlocks) {
+        const QString text =
+            description.trimmed().isEmpty() ? QStringLiteral("Блок %1").arg(pair + 1) : description.trimmed();
+        legend->addItem(
+            new BlockLegendItem(legend, text, filePairs_[pair].signal, filePairs_[pair].derivative));
+        return;
+    }
+    if (!moreBlocks_) {
+        moreBlocks_ = new BlockLegendItem(legend, QString());
+        legend->addItem(moreBlocks_);
+    }
+    static_cast<BlockLegendItem*>(moreBlocks_)
+        ->setText(QStringLiteral("… и ещё %1").arg(pair + 1 - kLegendBlocks));
+}
+
+QStringList ChartView::legendTexts() const {
+    QStringList texts;
+    if (!plot_->legend->visible())
+        return texts;
+    for (int i = 0; i < plot_->legend->itemCount(); ++i) {
+        if (const auto* row = dynamic_cast<const BlockLegendItem*>(plot_->legend->item(i)))
+            texts << row->text();
+    }
+    return texts;
+}
+
+void ChartView::applyFileCurveColours(const QColor& background) {
+    for (size_t k = 0; k < filePairs_.size(); ++k) {
+        const QColor colour = blockColour(static_cast<int>(k), background);
+        for (QCPGraph* curve : {filePairs_[k].signal, filePairs_[k].derivative}) {
+            QPen pen = curve->pen();
+            pen.setColor(colour);
+            curve->setPen(pen);
+        }
+    }
 }
 
 void ChartView::appendFileCurvePoint(int pair, double x, double signal, double derivative) {
@@ -368,12 +555,56 @@ void ChartView::appendFileCurvePoint(int pair, double x, double signal, double d
 }
 
 void ChartView::removeFileCurvePairs() {
+    // The rows go first: a graph's removal looks for its item in the legend.
+    plot_->legend->clearItems();
+    plot_->legend->setVisible(false);
+    moreBlocks_ = nullptr;
     for (const FilePair& pair : filePairs_) {
         plot_->removeGraph(pair.signal);
         plot_->removeGraph(pair.derivative);
     }
     filePairs_.clear();
+    returnToAutomaticView();
     scheduleReplot();
+}
+
+void ChartView::enterOperatorView() {
+    if (view_ == View::Operator)
+        return;
+    view_ = View::Operator;
+    viewHint_->setVisible(true);
+    scheduleReplot();
+}
+
+void ChartView::returnToAutomaticView() {
+    if (view_ == View::Automatic)
+        return;
+    view_ = View::Automatic;
+    viewHint_->setVisible(false);
+    applyAutomaticRanges();
+}
+
+void ChartView::showAutomaticView() {
+    returnToAutomaticView();
+    replotNow();
+}
+
+// The automatic axes: the value axes from 0 to the engine's maxima (fixed on the temperature chart), the
+// time axis over the data.
+void ChartView::applyAutomaticRanges() {
+    {
+        const QScopedValueRollback<bool> own(settingRanges_, true);
+        if (kind_ == Kind::Signal) {
+            for (Axis axis : {Axis::Left, Axis::Right}) {
+                const double maximum = axisMaxima_[static_cast<int>(axis)];
+                valueAxis(axis)->setRange(0, maximum > 0 ? maximum : 1);
+            }
+        } else {
+            for (QCPAxis* axis : {plot_->yAxis, plot_->yAxis2})
+                axis->setRange(kTemperatureAxisLow, kTemperatureAxisHigh);
+        }
+    }
+    updateKeyRange();
 }
 
 void ChartView::scheduleReplot() {
@@ -406,6 +637,8 @@ void ChartView::prepareDrawing() {
 // The time axis follows the data like the value axes follow the engine: from 0 (or an earlier point) to the
 // last point.
 void ChartView::updateKeyRange() {
+    if (view_ == View::Operator)
+        return;
     double low = 0;
     double high = 0;
     for (int i = 0; i < plot_->graphCount(); ++i) {
@@ -416,6 +649,7 @@ void ChartView::updateKeyRange() {
         low = std::min(low, keys.lower);
         high = std::max(high, keys.upper);
     }
+    const QScopedValueRollback<bool> own(settingRanges_, true);
     plot_->xAxis->setRange(low, std::max(high, low + kMinimumTimeSpanDays));
 }
 
@@ -432,6 +666,16 @@ void ChartView::layOutFor(int width, int height) {
 }
 
 void ChartView::applyBackground(bool white) {
+    // The file legend and the hint lie over the curves: they take the chart's colour, slightly see-through,
+    // and the block colours the set that reads on it.
+    const QColor behind = white ? QColor(Qt::white) : (kind_ == Kind::Signal ? gradientEnd_ : gradientStart_);
+    QColor veil = behind;
+    veil.setAlpha(kLegendAlpha);
+    plot_->legend->setBrush(QBrush(veil));
+    veil.setAlpha(kDoubleClickHintAlpha);
+    viewHint_->setBrush(QBrush(veil));
+    applyFileCurveColours(behind);
+
     if (white || gradientStart_ == gradientEnd_) {
         plot_->setBackground(QBrush(white ? QColor(Qt::white) : gradientStart_));
         return;
@@ -456,6 +700,9 @@ QPen ChartView::seriesPen(Series series, bool monochrome) const {
 void ChartView::applyColours(bool monochrome) {
     const QColor ink = monochrome ? QColor(Qt::black) : gridColour_;
     title_->setTextColor(ink);
+    plot_->legend->setTextColor(ink);
+    plot_->legend->setBorderPen(QPen(ink, 0));
+    viewHint_->setColor(ink);
     for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis, plot_->yAxis2}) {
         axis->setBasePen(QPen(ink));
         axis->setTickPen(QPen(ink));
@@ -485,7 +732,11 @@ QPixmap ChartView::toPixmap(int width, int height, bool whiteBackground) {
     layOutFor(width, height);
     if (whiteBackground)
         applyBackground(true);
+    // A picture shows the view, zoomed or not, but not how to leave it.
+    const bool hint = viewHint_->visible();
+    viewHint_->setVisible(false);
     QPixmap picture = plot_->toPixmap(width, height);
+    viewHint_->setVisible(hint);
     if (whiteBackground)
         applyBackground(false);
     return picture;
@@ -515,10 +766,13 @@ void ChartView::render(QPainter* painter, const QRect& target, bool monochrome) 
         applyColours(true);
     }
 
+    const bool hint = viewHint_->visible();
+    viewHint_->setVisible(false);
     {
         QCPPainter recorder(&recording);
         plot_->toPainter(&recorder, width, height);
     }
+    viewHint_->setVisible(hint);
     painter->save();
     painter->translate(target.topLeft());
     painter->setClipRect(QRect(QPoint(0, 0), target.size()), Qt::IntersectClip);

@@ -14,7 +14,9 @@
 
 class QCustomPlot;
 class QCPAxis;
+class QCPAbstractLegendItem;
 class QCPGraph;
+class QCPItemText;
 class QCPTextElement;
 class QPainter;
 
@@ -30,6 +32,13 @@ namespace lorimet {
 // X values are elapsed times in day fractions (1.0 = 24 h). Adding a point only stores it; the chart is
 // redrawn by a single-shot timer, so a burst of lines costs at most one redraw per 40 ms.
 //
+// The operator can look into either chart: the wheel zooms and a drag pans the time axis and the value
+// axes together (both value axes of the signal chart by the same factor, so the two curves stay in step).
+// From the first such move the chart is in the operator's view: the time axis no longer follows the data
+// and the value axes no longer follow the engine's maxima, while new points keep being stored and drawn. A
+// double click, or any clearing of the chart (a new run, the clearing command, opening a file), returns to
+// the automatic axes at once: the view the operator chose belonged to curves that are gone.
+//
 // The context menu belongs to the window: the chart asks for it through customContextMenuRequested (the
 // policy is Qt::CustomContextMenu), with the position in this widget's coordinates.
 class ChartView : public QWidget {
@@ -37,6 +46,7 @@ class ChartView : public QWidget {
 
   public:
     enum class Kind { Signal, Temperature };
+    enum class View { Automatic, Operator };
 
     // The redraw interval: at most 25 redraws a second however fast the points arrive. A redraw that
     // takes long (a protocol file's thousands of curves) widens the interval to a few times its own
@@ -80,14 +90,27 @@ class ChartView : public QWidget {
     void setSeriesWidth(Series series, int width);
     int seriesWidth(Series series) const;
 
+    View view() const { return view_; }
+    // Back to the automatic axes, drawn at once (what a double click does).
+    void showAutomaticView();
+
     // File view (signal chart only): one signal and one derivative curve per block of a protocol file, each
-    // from its own time 0, in the signal and derivative colours and widths in force when the pair is made.
-    // Returns the pair's index, or -1 on the temperature chart.
+    // from its own time 0. Block k is drawn in colour k of a fixed palette (repeating after kBlockColours
+    // blocks), its signal solid in the signal width in force when the pair is made, its derivative dashed
+    // and thin. While pairs are shown a legend names the blocks by their descriptions, «Блок N» for an
+    // empty one; the live chart has none. Returns the pair's index, or -1 on the temperature chart.
+    static constexpr int kBlockColours = 10;
+    // Legend rows for blocks, as many as there are colours: beyond them a colour no longer names one block.
+    // The blocks beyond are counted in one closing row, so a file of thousands of blocks costs no more to
+    // list than one of ten and the legend leaves the chart in sight.
+    static constexpr int kLegendBlocks = kBlockColours;
     int addFileCurvePair(const QVector<double>& x, const QVector<double>& signal,
-                         const QVector<double>& derivative);
+                         const QVector<double>& derivative, const QString& description = QString());
     void appendFileCurvePoint(int pair, double x, double signal, double derivative);
     void removeFileCurvePairs();
     int fileCurvePairCount() const { return static_cast<int>(filePairs_.size()); }
+    // The legend's rows as shown, top to bottom; empty while no legend is shown.
+    QStringList legendTexts() const;
 
     // Output for the clipboard, bitmap files and printing. Width or height 0 means the widget's size. A white
     // background replaces the gradient for the picture only; monochrome draws everything black on white.
@@ -113,11 +136,19 @@ class ChartView : public QWidget {
 
     void setUpSignalChart();
     void setUpTemperatureChart();
+    void setUpInteraction();
+    void setUpLegend();
     QCPAxis* valueAxis(Axis axis) const;
     void scheduleReplot();
-    // Brings thinned series up to date and the time axis to the data; before anything is drawn.
+    // Brings thinned series up to date and, in the automatic view, the time axis to the data; before
+    // anything is drawn.
     void prepareDrawing();
     void updateKeyRange();
+    void applyAutomaticRanges();
+    void enterOperatorView();
+    void returnToAutomaticView();
+    void addLegendRow(int pair, const QString& description);
+    void applyFileCurveColours(const QColor& background);
     void layOutFor(int width, int height);
     void applyBackground(bool white);
     void applyColours(bool monochrome);
@@ -133,6 +164,12 @@ class ChartView : public QWidget {
     std::array<double, 2> axisMaxima_{};
     std::vector<FilePair> filePairs_;
     QTimer replotTimer_;
+
+    View view_ = View::Automatic;
+    // Set while the chart moves its own axes: any other change of a range is the operator's.
+    bool settingRanges_ = false;
+    QCPItemText* viewHint_ = nullptr;             // shown in the operator's view: how to get back
+    QCPAbstractLegendItem* moreBlocks_ = nullptr; // the closing legend row, once there are more blocks
 
     QColor gradientStart_;
     QColor gradientEnd_;

@@ -105,7 +105,7 @@ class MainWindow : public QMainWindow, public Display {
     void setLoadProgress(int percent) override;
     void loadFinished() override;
     void addFileCurvePair(const QList<double>& x, const QList<double>& signal,
-                          const QList<double>& derivative) override;
+                          const QList<double>& derivative, const QString& description) override;
     void removeFileCurvePairs() override;
     void protocolFileShown(const QString& hint) override;
 

@@ -334,8 +334,8 @@ void MainWindow::loadFinished() {
 }
 
 void MainWindow::addFileCurvePair(const QList<double>& x, const QList<double>& signal,
-                                  const QList<double>& derivative) {
-    plotter_->addFileCurvePair(x, signal, derivative);
+                                  const QList<double>& derivative, const QString& description) {
+    plotter_->addFileCurvePair(x, signal, derivative, description);
 }
 
 void MainWindow::removeFileCurvePairs() {

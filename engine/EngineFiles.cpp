@@ -58,7 +58,7 @@ void Engine::ShowFileBlock(const ProtocolBlock& block, const QTime& firstBlockTi
         display_.setAxisTitle(Axis::Left, QStringLiteral("Сигнал - S: Кислород %нас."));
         display_.setAxisTitle(Axis::Right, QStringLiteral("Производная - S': Сигнал / Время"));
     }
-    display_.addFileCurvePair(block.elapsedTimes, block.signals, block.derivatives);
+    display_.addFileCurvePair(block.elapsedTimes, block.signals, block.derivatives, block.description);
     // The axes grow to the block's largest values, as they would point by point.
     if (!block.signals.isEmpty()) {
         ExtendAxis(Axis::Left, *std::max_element(block.signals.cbegin(), block.signals.cend()));

@@ -83,9 +83,10 @@ class Display {
     virtual void setLoadProgress(int /*percent*/) {}
     virtual void loadFinished() {}
     // The file view on the signal chart: one signal and one derivative curve per block, each from its own
-    // time 0 (x in day fractions). They stay until removeFileCurvePairs, which ends the file view.
+    // time 0 (x in day fractions), with the block's sample description to tell the pairs apart. They stay
+    // until removeFileCurvePairs, which ends the file view.
     virtual void addFileCurvePair(const QList<double>& /*x*/, const QList<double>& /*signal*/,
-                                  const QList<double>& /*derivative*/) {}
+                                  const QList<double>& /*derivative*/, const QString& /*description*/) {}
     virtual void removeFileCurvePairs() {}
     // The Protocol list now holds the lines of a protocol file: show them with item 0 selected and the hint
     // switched on.

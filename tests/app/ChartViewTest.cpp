@@ -7,9 +7,12 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 using lorimet::Axis;
 using lorimet::ChartView;
@@ -114,7 +117,7 @@ TEST(ChartView, SignalChartLayout) {
     EXPECT_FALSE(plot->yAxis2->grid()->visible());
     EXPECT_TRUE(plot->yAxis->grid()->visible());
     EXPECT_FALSE(plot->legend->visible());
-    EXPECT_EQ(plot->interactions(), QCP::Interactions());
+    EXPECT_EQ(plot->interactions(), QCP::iRangeDrag | QCP::iRangeZoom);
     EXPECT_EQ(plotter->contextMenuPolicy(), Qt::CustomContextMenu);
 
     plotter->setAxisTitle(Axis::Left, QString::fromUtf8("Сигнал - S: Кислород %нас."));
@@ -251,9 +254,10 @@ TEST(ChartView, FileCurvePairsAreAddedAndRemoved) {
     plotter->appendFileCurvePoint(1, 2.5e-5, 88, 0.02);
     ASSERT_EQ(plotter->fileCurvePairCount(), 2);
     EXPECT_EQ(plotter->plot()->graphCount(), 2 + 4);
-    // The hidden legend lists nothing: with an item per curve, each curve of a long file cost a walk over
-    // all the items before it.
-    EXPECT_EQ(plotter->plot()->legend->itemCount(), 0);
+    // One legend row per pair, none per curve: with an item per curve, each curve of a long file cost a
+    // walk over all the items before it.
+    EXPECT_TRUE(plotter->plot()->legend->visible());
+    EXPECT_EQ(plotter->plot()->legend->itemCount(), 2);
 
     QCPGraph* signal0 = plotter->fileSignalGraph(0);
     QCPGraph* derivative0 = plotter->fileDerivativeGraph(0);
@@ -263,14 +267,14 @@ TEST(ChartView, FileCurvePairsAreAddedAndRemoved) {
     EXPECT_EQ(signal0->dataCount(), 3);
     EXPECT_DOUBLE_EQ(derivative0->data()->at(0)->value, 0.014);
     EXPECT_EQ(plotter->fileSignalGraph(1)->dataCount(), 3);
-    EXPECT_EQ(signal0->pen().color(), QColor(Qt::blue));
     EXPECT_EQ(signal0->pen().width(), 3);
-    EXPECT_EQ(derivative0->pen().color(), QColor(Qt::red));
 
     plotter->removeFileCurvePairs();
     EXPECT_EQ(plotter->fileCurvePairCount(), 0);
     EXPECT_EQ(plotter->fileSignalGraph(0), nullptr);
     EXPECT_EQ(plotter->plot()->graphCount(), 2);
+    EXPECT_FALSE(plotter->plot()->legend->visible());
+    EXPECT_EQ(plotter->plot()->legend->itemCount(), 0);
     EXPECT_EQ(plotter->pointCount(Series::Signal), 1); // the live line is not part of the file view
 
     auto temperature = makeChart(ChartView::Kind::Temperature);
@@ -297,6 +301,15 @@ TEST(ChartView, TimeAxisShowsElapsedTimeOfDay) {
     for (const QString& label : plotter->plot()->xAxis->tickVectorLabels())
         EXPECT_TRUE(clock.match(label).hasMatch()) << label.toStdString();
     EXPECT_TRUE(plotter->plot()->xAxis->tickVectorLabels().contains("00:01:00"));
+
+    // Dragged to before the start: no time of day is made up for the ticks there.
+    plotter->plot()->xAxis->setRange(-30 / 86400.0, 30 / 86400.0);
+    plotter->replotNow();
+    const QVector<double> ticks = plotter->plot()->xAxis->tickVector();
+    const QVector<QString> shown = plotter->plot()->xAxis->tickVectorLabels();
+    ASSERT_EQ(ticks.size(), shown.size());
+    for (qsizetype i = 0; i < ticks.size(); ++i)
+        EXPECT_EQ(shown[i].isEmpty(), ticks[i] < 0) << shown[i].toStdString();
 }
 
 TEST(ChartView, RedrawsAreCoalesced) {
@@ -406,3 +419,176 @@ TEST_P(ChartOnPage, FillsTheTargetWhateverTheResolution) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolutions, ChartOnPage, ::testing::Values(96, 300));
+
+namespace {
+
+double luminance(const QColor& c) {
+    return 0.299 * c.redF() + 0.587 * c.greenF() + 0.114 * c.blueF();
+}
+
+} // namespace
+
+TEST(ChartView, FileBlocksTakeTheirOwnColoursAndALegendRow) {
+    auto plotter = makeChart(ChartView::Kind::Signal);
+    const QVector<double> x{0, 1e-5};
+    const QStringList descriptions{QStringLiteral("Проба 1"), QStringLiteral("  "), QStringLiteral("Река")};
+    for (const QString& d : descriptions)
+        plotter->addFileCurvePair(x, {90, 89}, {0, 0.1}, d);
+    EXPECT_EQ(plotter->legendTexts(), QStringList({"Проба 1", "Блок 2", "Река"}));
+    std::set<QRgb> colours;
+    for (int k = 0; k < 3; ++k) {
+        const QPen signal = plotter->fileSignalGraph(k)->pen();
+        const QPen derivative = plotter->fileDerivativeGraph(k)->pen();
+        colours.insert(signal.color().rgb());
+        EXPECT_EQ(derivative.color(), signal.color()) << k;
+        EXPECT_EQ(signal.style(), Qt::SolidLine) << k;
+        EXPECT_EQ(derivative.style(), Qt::DashLine) << k;
+    }
+    EXPECT_EQ(colours.size(), 3u);
+
+    // The palette repeats; the legend stops at its rows and counts the rest.
+    const int blocks = ChartView::kLegendBlocks + 2;
+    for (int k = 3; k < blocks; ++k)
+        plotter->addFileCurvePair(x, {90, 89}, {0, 0.1}, QStringLiteral("Проба %1").arg(k + 1));
+    EXPECT_EQ(plotter->fileSignalGraph(ChartView::kBlockColours)->pen().color(),
+              plotter->fileSignalGraph(0)->pen().color());
+    const QStringList rows = plotter->legendTexts();
+    ASSERT_EQ(rows.size(), ChartView::kLegendBlocks + 1);
+    EXPECT_EQ(rows.last(), QStringLiteral("… и ещё 2"));
+
+    // Every colour keeps clear of the background it is drawn on, light or dark.
+    for (const QColor& background : {QColor(Qt::white), QColor(0xC0, 0xC0, 0xC0), QColor(0, 0, 0x40)}) {
+        plotter->setBackground(background, false);
+        for (int k = 0; k < ChartView::kBlockColours; ++k)
+            EXPECT_GE(std::abs(luminance(plotter->fileSignalGraph(k)->pen().color()) - luminance(background)),
+                      0.3)
+                << background.name().toStdString() << " block " << k;
+    }
+}
+
+namespace {
+
+QPoint plotCentre(const ChartView& chart) {
+    return chart.plot()->axisRect()->rect().center();
+}
+
+void wheel(QWidget* target, QPoint at) {
+    QWheelEvent event(QPointF(at), QPointF(target->mapToGlobal(at)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+void mouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), button, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void drag(QWidget* target, QPoint from, QPoint to) {
+    mouse(target, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    mouse(target, QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    mouse(target, QEvent::MouseMove, to, Qt::LeftButton);
+    mouse(target, QEvent::MouseButtonRelease, to, Qt::NoButton);
+}
+
+struct Ranges {
+    QCPRange x, y, y2;
+    explicit Ranges(const QCustomPlot* plot)
+        : x(plot->xAxis->range()), y(plot->yAxis->range()), y2(plot->yAxis2->range()) {}
+    bool operator==(const Ranges& o) const { return x == o.x && y == o.y && y2 == o.y2; }
+};
+
+// Where the new range lies in terms of the old one: its start and its size as fractions of the old size.
+std::pair<double, double> relative(const QCPRange& before, const QCPRange& after) {
+    return {(after.lower - before.lower) / before.size(), after.size() / before.size()};
+}
+
+struct GestureCase {
+    const char* name;
+    ChartView::Kind kind;
+    bool drag; // else the wheel
+};
+
+class OperatorView : public ::testing::TestWithParam<GestureCase> {};
+
+} // namespace
+
+TEST_P(OperatorView, HoldsWhileLinesArriveUntilADoubleClick) {
+    const GestureCase& c = GetParam();
+    auto chart = makeChart(c.kind);
+    chart->show();
+    QCustomPlot* plot = chart->plot();
+    const bool signal = c.kind == ChartView::Kind::Signal;
+    auto addLines = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            chart->addPoint(signal ? Series::Signal : Series::Temperature, i / 86400.0, 90 - i * 0.1);
+            chart->addPoint(Series::Derivative, i / 86400.0, 0.01 * i);
+        }
+        chart->setAxisMaximum(Axis::Left, 90 + to);
+        chart->setAxisMaximum(Axis::Right, 0.01 * to);
+        chart->replotNow();
+    };
+    addLines(0, 60);
+    const Ranges automatic(plot);
+    EXPECT_EQ(chart->view(), ChartView::View::Automatic);
+
+    const QPoint at = plotCentre(*chart);
+    if (c.drag)
+        drag(plot, at, at + QPoint(-60, 40));
+    else
+        wheel(plot, at);
+    const Ranges looked(plot);
+    EXPECT_EQ(chart->view(), ChartView::View::Operator);
+    EXPECT_NE(looked.x, automatic.x);
+    EXPECT_NE(looked.y, automatic.y);
+    // Both value axes moved alike: the two curves of the signal chart stay where they were to each other.
+    const auto left = relative(automatic.y, looked.y);
+    const auto right = relative(automatic.y2, looked.y2);
+    EXPECT_NEAR(left.first, right.first, 1e-9);
+    EXPECT_NEAR(left.second, right.second, 1e-9);
+
+    addLines(60, 120);
+    EXPECT_TRUE(Ranges(plot) == looked);
+    EXPECT_EQ(chart->pointCount(signal ? Series::Signal : Series::Temperature), 120);
+
+    QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(chart->view(), ChartView::View::Automatic);
+    EXPECT_DOUBLE_EQ(plot->xAxis->range().lower, 0);
+    EXPECT_DOUBLE_EQ(plot->xAxis->range().upper, 119 / 86400.0);
+    EXPECT_EQ(plot->yAxis->range(), signal ? QCPRange(0, 210) : QCPRange(10, 45));
+    EXPECT_EQ(plot->yAxis2->range(), signal ? QCPRange(0, 0.01 * 120) : QCPRange(10, 45));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gestures, OperatorView,
+    ::testing::Values(GestureCase{"SignalWheel", ChartView::Kind::Signal, false},
+                      GestureCase{"SignalDrag", ChartView::Kind::Signal, true},
+                      GestureCase{"TemperatureWheel", ChartView::Kind::Temperature, false},
+                      GestureCase{"TemperatureDrag", ChartView::Kind::Temperature, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ChartView, AClickLeavesTheViewAndClearingEndsTheOperatorsView) {
+    auto plotter = makeChart(ChartView::Kind::Signal);
+    plotter->show();
+    for (int i = 0; i < 30; ++i)
+        plotter->addPoint(Series::Signal, i / 86400.0, 90);
+    plotter->replotNow();
+    const QPoint at = plotCentre(*plotter);
+    mouse(plotter->plot(), QEvent::MouseButtonPress, at, Qt::LeftButton);
+    mouse(plotter->plot(), QEvent::MouseButtonRelease, at, Qt::NoButton);
+    EXPECT_EQ(plotter->view(), ChartView::View::Automatic);
+
+    wheel(plotter->plot(), at);
+    ASSERT_EQ(plotter->view(), ChartView::View::Operator);
+    plotter->clearSeries(Series::Signal); // a new run
+    EXPECT_EQ(plotter->view(), ChartView::View::Automatic);
+    plotter->addPoint(Series::Signal, 0, 80);
+    plotter->replotNow();
+    EXPECT_DOUBLE_EQ(plotter->plot()->xAxis->range().lower, 0);
+
+    plotter->addFileCurvePair({0, 1e-4}, {90, 89}, {0, 1});
+    wheel(plotter->plot(), at);
+    ASSERT_EQ(plotter->view(), ChartView::View::Operator);
+    plotter->removeFileCurvePairs(); // the file view ends
+    EXPECT_EQ(plotter->view(), ChartView::View::Automatic);
+}

@@ -23,6 +23,7 @@ const QString kDamaged = QStringLiteral("Ошибка | Файл не содер
 class FileDisplay : public RecordingDisplay {
   public:
     std::vector<std::array<QList<double>, 3>> pairs; // x, signal, derivative
+    QStringList descriptions;                        // one per pair
     int pairRemovals = 0;
     std::vector<QPointF> temperature;
     QList<int> progress;
@@ -31,12 +32,15 @@ class FileDisplay : public RecordingDisplay {
     QString hint;
     std::vector<ReportRow> rows;
 
-    void addFileCurvePair(const QList<double>& x, const QList<double>& s, const QList<double>& d) override {
+    void addFileCurvePair(const QList<double>& x, const QList<double>& s, const QList<double>& d,
+                          const QString& description) override {
         pairs.push_back({x, s, d});
+        descriptions << description;
     }
     void removeFileCurvePairs() override {
         ++pairRemovals;
         pairs.clear();
+        descriptions.clear();
     }
     void addPoint(Series series, double x, double y) override {
         if (series == Series::Temperature)
@@ -171,6 +175,7 @@ TEST_F(ProtocolFilesTest, SavedDayProtocolOpensAgainWithTheSameRows) {
     }
     EXPECT_DOUBLE_EQ(display.pairs[1][0][1], 0.5e-5);
     EXPECT_DOUBLE_EQ(display.pairs[1][2][4], 0.04);
+    EXPECT_EQ(display.descriptions, QStringList({"Проба 1", "Река", "Озеро"}));
     // One temperature point per block, at its end time after the first block's.
     ASSERT_EQ(display.temperature.size(), 3u);
     EXPECT_EQ(display.temperature[0], QPointF(0, 20.5));

@@ -1,20 +1,25 @@
 // Opening and saving protocol files through the main window's commands, offscreen.
 #include "app/ChartView.h"
+#include "app/CustomPlot.h"
 #include "app/MainWindow.h"
 #include "fakes/Fakes.h"
 #include "reports/DayProtocol.h"
 #include "reports/ProtocolText.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTime>
 #include <QTimer>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 using namespace lorimet;
 using namespace lorimet::testing;
@@ -34,16 +39,21 @@ class FileOperator : public ScriptedOperator {
     }
 };
 
-QStringList twoBlocks() {
+// A block of three data lines per description, half an hour apart.
+QStringList blocks(const QStringList& descriptions) {
     QStringList lines;
-    for (int b = 0; b < 2; ++b) {
+    for (qsizetype b = 0; b < descriptions.size(); ++b) {
         lines << QStringLiteral("3");
         for (int i = 0; i < 3; ++i)
-            lines << dataLine(90 - i, 0.01 * i, i * 0.00001);
-        lines << QStringLiteral("Проба") << resultLine(1.5, false, 0, false, 0)
-              << temperatureLine(20, "01:00") << timeDateLine(b == 0 ? "10:00:00" : "10:30:00", "06.12.26 г");
+            lines << dataLine(90 - i - b, 0.01 * i, i * 0.00001);
+        lines << descriptions[b] << resultLine(1.5, false, 0, false, 0) << temperatureLine(20, "01:00")
+              << timeDateLine(QTime(10, 0).addSecs(1800 * int(b)).toString("hh:mm:ss"), "06.12.26 г");
     }
     return lines;
+}
+
+QStringList twoBlocks() {
+    return blocks({QStringLiteral("Проба"), QStringLiteral("Проба")});
 }
 
 class WindowFilesTest : public ::testing::Test {
@@ -109,4 +119,31 @@ TEST_F(WindowFilesTest, SaveProtocolWritesTheDayProtocol) {
     op.saveAnswer = path("saved");
     window->action(Command::SaveProtocol)->trigger();
     EXPECT_EQ(readProtocolFile(path("saved.txt")), twoBlocks());
+}
+
+TEST_F(WindowFilesTest, OpenedBlocksAreToldApartUntilCleaned) {
+    ASSERT_TRUE(writeProtocolFile(path("three.txt"), blocks({"Проба 1", "Река", ""})));
+    op.openAnswer = path("three.txt");
+    window->action(Command::Open)->trigger();
+    ChartView* plotter = window->plotter();
+    ASSERT_EQ(plotter->fileCurvePairCount(), 3);
+    std::set<QRgb> colours;
+    for (int k = 0; k < 3; ++k)
+        colours.insert(plotter->fileSignalGraph(k)->pen().color().rgb());
+    EXPECT_EQ(colours.size(), 3u);
+    EXPECT_TRUE(plotter->plot()->legend->visible());
+    EXPECT_EQ(plotter->legendTexts(), QStringList({"Проба 1", "Река", "Блок 3"}));
+
+    // The operator looks closer; clearing brings back the automatic axes and the live chart's plain look.
+    plotter->replotNow();
+    QCustomPlot* plot = plotter->plot();
+    const QPointF at = plot->axisRect()->rect().center();
+    QWheelEvent wheel(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &wheel);
+    ASSERT_EQ(plotter->view(), ChartView::View::Operator);
+    window->findChild<QAction*>(QStringLiteral("Clean"))->trigger();
+    EXPECT_EQ(plotter->view(), ChartView::View::Automatic);
+    EXPECT_FALSE(plot->legend->visible());
+    EXPECT_TRUE(plotter->legendTexts().isEmpty());
 }
