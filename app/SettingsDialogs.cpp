@@ -233,10 +233,13 @@ QList<PortEntry> PortAndFilterDialog::availablePorts() {
 }
 
 QString PortAndFilterDialog::itemText(const PortEntry& port) {
+    // What tells the ports apart, short enough for the closed list: the kind of adapter (its maker when it
+    // names no kind) and its own number. The details line below the list has the rest.
     QStringList known;
-    for (const QString& part : {port.description, port.manufacturer})
-        if (!part.isEmpty() && !known.contains(part))
-            known << part;
+    if (!port.description.isEmpty())
+        known << port.description;
+    else if (!port.manufacturer.isEmpty())
+        known << port.manufacturer;
     if (!port.serialNumber.isEmpty())
         known << QStringLiteral("№ ") + port.serialNumber;
     return known.isEmpty() ? port.name : port.name + QStringLiteral(" — ") + known.join(QStringLiteral(", "));
@@ -249,7 +252,7 @@ QString PortAndFilterDialog::detailsText(const PortEntry& port) {
         const bool exists = port.name.startsWith(u'/') && QFileInfo::exists(port.name);
         return exists ? QStringLiteral("Система не сообщает сведений об этом порте.")
                       : QStringLiteral(
-                            "Порт сейчас не найден в системе: адаптер не подключён\nили порт отсутствует.");
+                            "Порт сейчас не найден в системе: адаптер не подключён или порт отсутствует.");
     }
     const std::pair<const char*, const QString*> rows[] = {
         {"Описание: ", &port.description},        {"Изготовитель: ", &port.manufacturer},
@@ -281,7 +284,7 @@ PortAndFilterDialog::PortAndFilterDialog(Engine& engine, QWidget* parent) : QDia
     portsList_->setObjectName(QStringLiteral("PortsList"));
     // The closed list keeps the dialog's width; the open one is as wide as its longest port.
     portsList_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    portsList_->setMinimumContentsLength(28);
+    portsList_->setMinimumContentsLength(40);
     portRow->addWidget(portsList_);
     portDetails_ = new QLabel(port);
     portDetails_->setObjectName(QStringLiteral("PortDetails"));

@@ -7,8 +7,10 @@
 #include "app/SettingsDialogs.h"
 #include "text/Cp1251.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -177,13 +179,17 @@ TEST_F(PortAndFilterTest, TwoLikeAdaptersAreToldApartAndTheSettingStaysThePortNa
     second.name = QStringLiteral("/dev/ttyUSB1");
     second.serialNumber = QStringLiteral("A9J7Q0KD");
     PortEntry bare(QStringLiteral("/dev/ttyS0")); // the system knows nothing of it
-    ports = {bare, first, second};
+    PortEntry unnamed(QStringLiteral("/dev/ttyACM0"));
+    unnamed.manufacturer = QStringLiteral("Arduino (www.arduino.cc)");
+    ports = {bare, first, second, unnamed};
     engine->setPort(QStringLiteral("/dev/ttyUSB0"));
     dialog->load();
-    ASSERT_EQ(dialog->portsList()->count(), 3);
+    ASSERT_EQ(dialog->portsList()->count(), 4);
     EXPECT_EQ(dialog->portsList()->itemText(0), "/dev/ttyS0");
-    EXPECT_EQ(dialog->portsList()->itemText(1), "/dev/ttyUSB0 — FT232R USB UART, FTDI, № A50285BI");
-    EXPECT_EQ(dialog->portsList()->itemText(2), "/dev/ttyUSB1 — FT232R USB UART, FTDI, № A9J7Q0KD");
+    EXPECT_EQ(dialog->portsList()->itemText(1), "/dev/ttyUSB0 — FT232R USB UART, № A50285BI");
+    EXPECT_EQ(dialog->portsList()->itemText(2), "/dev/ttyUSB1 — FT232R USB UART, № A9J7Q0KD");
+    EXPECT_EQ(dialog->portsList()->itemText(3),
+              "/dev/ttyACM0 — Arduino (www.arduino.cc)"); // no kind: its maker
     EXPECT_EQ(dialog->portsList()->currentIndex(), 1);
     EXPECT_EQ(dialog->portDetails()->text(), "Описание: FT232R USB UART\nИзготовитель: FTDI\nСерийный номер: "
                                              "A50285BI\nUSB (VID:PID): 0403:6001");
@@ -198,6 +204,20 @@ TEST_F(PortAndFilterTest, TwoLikeAdaptersAreToldApartAndTheSettingStaysThePortNa
               dialog->portDetails()->text());
     dialog->portsList()->setCurrentIndex(0);
     EXPECT_EQ(dialog->portDetails()->text(), "Система не сообщает сведений об этом порте.");
+
+    // LORIMET_SCREENSHOTS_DIR=DIR saves the dialog and its open list as the operator sees them.
+    if (const QString folder = qEnvironmentVariable("LORIMET_SCREENSHOTS_DIR"); !folder.isEmpty()) {
+        dialog->portsList()->setCurrentIndex(1);
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        EXPECT_TRUE(dialog->grab().save(QDir(folder).filePath(QStringLiteral("port-dialog.png"))));
+        dialog->portsList()->showPopup();
+        QWidget* popup = dialog->portsList()->view()->window();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+        EXPECT_TRUE(popup->grab().save(QDir(folder).filePath(QStringLiteral("port-list.png"))));
+        dialog->portsList()->hidePopup();
+        dialog->hide();
+    }
 
     // The port in force that is gone is still offered, and said to be gone.
     ports = {bare};
