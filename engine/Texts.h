@@ -37,7 +37,7 @@ inline const QString kDayFileNotSaved =
 inline const QString kBadNumber = QStringLiteral("Неверный формат числа,\r    повторите ввод!   ");
 
 // What follows the box of a port that did not open: a line with the system's reason and, when the account
-// may not use the device, one on what to do. Empty when the system said nothing.
+// may not use the device, what to do about it. Empty when the system said nothing.
 QString portFailureLines(const QString& reason, bool accessDenied, const QString& group,
                          const QString& account);
 

@@ -18,16 +18,26 @@
 
 namespace lorimet::testing {
 
-// A pseudo-terminal whose device nobody may read or write (mode 000); it lasts as long as the object.
+// A pseudo-terminal whose device an unprivileged account may not open: nobody may (mode 000), or only its
+// group may (mode 0660 and that group, which the unprivileged child is not in). It lasts as long as the
+// object.
 class LockedPty {
   public:
-    LockedPty() {
+    explicit LockedPty(const char* group = nullptr) {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
             return;
         const char* name = ::ptsname(master_);
-        if (name && ::chmod(name, 0) == 0)
-            path_ = QString::fromLocal8Bit(name);
+        if (!name)
+            return;
+        if (group) {
+            const struct group* g = ::getgrnam(group);
+            if (!g || ::chown(name, ::geteuid(), g->gr_gid) != 0 || ::chmod(name, 0660) != 0)
+                return;
+        } else if (::chmod(name, 0) != 0) {
+            return;
+        }
+        path_ = QString::fromLocal8Bit(name);
     }
     ~LockedPty() {
         if (master_ >= 0)
