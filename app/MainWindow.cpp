@@ -696,18 +696,31 @@ void MainWindow::ShowWindowClick() {
     activateWindow();
 }
 
-void MainWindow::ExitProgramClick() {
-    if (closeRequested && !closing_) {
-        closing_ = true;
+bool MainWindow::mayEnd() {
+    if (closing_)
+        return true;
+    if (askingToEnd_)
+        return false; // the question is open already; its answer decides
+    askingToEnd_ = true;
+    const bool agreed = !engine_ || engine_->confirmExit();
+    askingToEnd_ = false;
+    if (!agreed)
+        return false;
+    closing_ = true;
+    if (closeRequested)
         closeRequested();
-    }
-    close();
+    return true;
+}
+
+void MainWindow::ExitProgramClick() {
+    if (mayEnd())
+        close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (closeRequested && !closing_) {
-        closing_ = true;
-        closeRequested();
+    if (!mayEnd()) {
+        event->ignore();
+        return;
     }
     trayIcon_->hide();
     messageWindow_->hide();

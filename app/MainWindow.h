@@ -124,7 +124,7 @@ class MainWindow : public QMainWindow, public Display {
     void TrayIconClick();
     void HideWindowClick();
     void ShowWindowClick();
-    void ExitProgramClick();
+    void ExitProgramClick(); // also Ctrl+Z and the tray menu's Выход
     bool powerOn() const { return powerOn_; }
     bool backlightOn() const { return backlightOn_; }
 
@@ -139,6 +139,10 @@ class MainWindow : public QMainWindow, public Display {
     static constexpr int kSmallestReading = 14;
     static constexpr int kReadingMargin = 4;
 
+    // The one decision for every way of ending the program (the menu command, Ctrl+Z, the tray menu, the
+    // close box): true once the program is to end, the close sequence then run; false while the operator
+    // keeps a running operation.
+    bool mayEnd();
     void buildMenus();
     void buildToolbar();
     void buildFrontPanel(QWidget* parent);
@@ -205,6 +209,7 @@ class MainWindow : public QMainWindow, public Display {
     MessageWindow* messageWindow_ = nullptr;
     TrayIcon* trayIcon_ = nullptr;
     bool closing_ = false;
+    bool askingToEnd_ = false;
     // While a protocol file loads: time since the window last processed its events.
     static constexpr int kLoadBreakMs = 20;
     QElapsedTimer loadBreak_;

@@ -18,12 +18,17 @@ Answer QtOperator::messageBox(BeepKind kind, const QString& caption, const QStri
     QMessageBox::StandardButtons standard = QMessageBox::Ok;
     if (buttons == Buttons::OkCancel)
         standard = QMessageBox::Ok | QMessageBox::Cancel;
-    else if (buttons == Buttons::YesNo)
+    else if (buttons == Buttons::YesNo || buttons == Buttons::NoYes)
         standard = QMessageBox::Yes | QMessageBox::No;
     QString shown = text;
     shown.replace(u'\r', u'\n');
     QMessageBox box(icon, caption, shown, standard, parent_, Qt::Dialog | Qt::WindowStaysOnTopHint);
     box.setObjectName(QStringLiteral("MessageBox"));
+    if (buttons == Buttons::NoYes) {
+        // Enter or a hasty Space keeps what would be lost; Escape answers No as well.
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+    }
     switch (box.exec()) {
     case QMessageBox::Cancel:
         return Answer::Cancel;
@@ -32,8 +37,9 @@ Answer QtOperator::messageBox(BeepKind kind, const QString& caption, const QStri
     case QMessageBox::No:
         return Answer::No;
     default:
-        return buttons == Buttons::YesNo ? Answer::No
-                                         : (buttons == Buttons::OkCancel ? Answer::Cancel : Answer::Ok);
+        return buttons == Buttons::YesNo || buttons == Buttons::NoYes
+                   ? Answer::No
+                   : (buttons == Buttons::OkCancel ? Answer::Cancel : Answer::Ok);
     case QMessageBox::Ok:
         return Answer::Ok;
     }

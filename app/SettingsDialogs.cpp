@@ -7,8 +7,10 @@
 #include "engine/Engine.h"
 #include "text/NumberFormat.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace lorimet {
@@ -203,16 +206,73 @@ void ColourBox::chosen(int index) {
 
 // PortAndFilterDialog
 
-QStringList PortAndFilterDialog::availablePortNames() {
-    QStringList names;
+namespace {
+constexpr int kPortNameRole = Qt::UserRole + 1;
+} // namespace
+
+QList<PortEntry> PortAndFilterDialog::availablePorts() {
+    QList<PortEntry> ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
 #ifdef Q_OS_WIN
-        names << info.portName(); // "COM3", as operators know it
+        PortEntry port(info.portName()); // "COM3", as operators know it
 #else
-        names << info.systemLocation(); // "/dev/ttyUSB0"
+        PortEntry port(info.systemLocation()); // "/dev/ttyUSB0"
 #endif
+        port.description = info.description().trimmed();
+        port.manufacturer = info.manufacturer().trimmed();
+        port.serialNumber = info.serialNumber().trimmed();
+        if (info.systemLocation() != port.name)
+            port.location = info.systemLocation();
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+            port.usbId = QStringLiteral("%1:%2")
+                             .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                             .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+        ports << port;
     }
-    return names;
+    return ports;
+}
+
+QString PortAndFilterDialog::itemText(const PortEntry& port) {
+    // What tells the ports apart, short enough for the closed list: the kind of adapter (its maker when it
+    // names no kind) and its own number. The details line below the list has the rest.
+    QStringList known;
+    if (!port.description.isEmpty())
+        known << port.description;
+    else if (!port.manufacturer.isEmpty())
+        known << port.manufacturer;
+    if (!port.serialNumber.isEmpty())
+        known << QStringLiteral("№ ") + port.serialNumber;
+    return known.isEmpty() ? port.name : port.name + QStringLiteral(" — ") + known.join(QStringLiteral(", "));
+}
+
+QString PortAndFilterDialog::detailsText(const PortEntry& port) {
+    if (!port.listed) {
+        // The port in force that the system does not list: unplugged, or a device it does not count among
+        // its serial ports (a pseudo-terminal).
+        const bool exists = port.name.startsWith(u'/') && QFileInfo::exists(port.name);
+        return exists ? QStringLiteral("Система не сообщает сведений об этом порте.")
+                      : QStringLiteral(
+                            "Порт сейчас не найден в системе: адаптер не подключён или порт отсутствует.");
+    }
+    const std::pair<const char*, const QString*> rows[] = {
+        {"Описание: ", &port.description},        {"Изготовитель: ", &port.manufacturer},
+        {"Серийный номер: ", &port.serialNumber}, {"USB (VID:PID): ", &port.usbId},
+        {"Устройство: ", &port.location},
+    };
+    QStringList lines;
+    for (const auto& [caption, value] : rows)
+        if (!value->isEmpty())
+            lines << QString::fromUtf8(caption) + *value;
+    return lines.isEmpty() ? QStringLiteral("Система не сообщает сведений об этом порте.")
+                           : lines.join(u'\n');
+}
+
+QString PortAndFilterDialog::portAt(int index) const {
+    return portsList_->itemData(index, kPortNameRole).toString();
+}
+
+void PortAndFilterDialog::showPortDetails(int index) {
+    portDetails_->setText(index < 0 ? QString() : portsList_->itemData(index, Qt::ToolTipRole).toString());
 }
 
 PortAndFilterDialog::PortAndFilterDialog(Engine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
@@ -222,7 +282,15 @@ PortAndFilterDialog::PortAndFilterDialog(Engine& engine, QWidget* parent) : QDia
     auto* portRow = new QVBoxLayout(port);
     portsList_ = new QComboBox(port);
     portsList_->setObjectName(QStringLiteral("PortsList"));
+    // The closed list keeps the dialog's width; the open one is as wide as its longest port.
+    portsList_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    portsList_->setMinimumContentsLength(40);
     portRow->addWidget(portsList_);
+    portDetails_ = new QLabel(port);
+    portDetails_->setObjectName(QStringLiteral("PortDetails"));
+    portDetails_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    portDetails_->setWordWrap(true);
+    portRow->addWidget(portDetails_);
 
     QGroupBox* frequency = group(this, layout, QStringLiteral("Частота прерываний:"));
     auto* frequencyRow = new QVBoxLayout(frequency);
@@ -255,11 +323,11 @@ PortAndFilterDialog::PortAndFilterDialog(Engine& engine, QWidget* parent) : QDia
     layout->addLayout(buttons);
     fixDialog(this, "TModul1", QStringLiteral("Настройки"));
 
-    portNames = &PortAndFilterDialog::availablePortNames;
+    portList = &PortAndFilterDialog::availablePorts;
 
     // Each control puts its value in force at once; the port is reopened only when the link next starts.
-    connect(portsList_, &QComboBox::activated, this,
-            [this](int index) { engine_.setPort(portsList_->itemText(index)); });
+    connect(portsList_, &QComboBox::activated, this, [this](int index) { engine_.setPort(portAt(index)); });
+    connect(portsList_, &QComboBox::currentIndexChanged, this, [this](int index) { showPortDetails(index); });
     connect(frequency_, &QSlider::valueChanged, this, [this](int v) {
         engine_.setInterruptFrequency(v);
         label1_->setText(QString::number(v) + QStringLiteral(" Гц"));
@@ -307,15 +375,30 @@ void PortAndFilterDialog::load() {
     // The list is taken afresh on every opening, so an adapter plugged in after start-up is offered too. The
     // port in force is always offered, even when it is absent or busy now.
     const QString inForce = engine_.port();
-    QStringList names = portNames ? portNames() : QStringList();
-    if (!inForce.isEmpty() && !names.contains(inForce))
-        names << inForce;
+    QList<PortEntry> ports = portList ? portList() : QList<PortEntry>();
+    const bool listed =
+        std::any_of(ports.begin(), ports.end(), [&](const PortEntry& p) { return p.name == inForce; });
+    if (!inForce.isEmpty() && !listed) {
+        PortEntry absent(inForce);
+        absent.listed = false;
+        ports << absent;
+    }
     {
         const QSignalBlocker quiet(portsList_);
         portsList_->clear();
-        portsList_->addItems(names);
-        portsList_->setCurrentIndex(portsList_->findText(inForce));
+        int current = -1;
+        for (const PortEntry& port : ports) {
+            if (port.name == inForce)
+                current = portsList_->count();
+            portsList_->addItem(itemText(port));
+            portsList_->setItemData(portsList_->count() - 1, port.name, kPortNameRole);
+            portsList_->setItemData(portsList_->count() - 1, detailsText(port), Qt::ToolTipRole);
+        }
+        portsList_->setCurrentIndex(current);
+        // The open list shows each port whole.
+        portsList_->view()->setMinimumWidth(portsList_->view()->sizeHintForColumn(0) + 24);
     }
+    showPortDetails(portsList_->currentIndex());
     moveSliders();
 }
 

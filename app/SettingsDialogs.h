@@ -55,6 +55,19 @@ class ColourBox : public QComboBox {
     int lastIndex_ = -1;
 };
 
+// A serial port as the system knows it, so that the operator can tell one adapter from another. Only the
+// name is kept as the setting; the rest is shown.
+struct PortEntry {
+    PortEntry(const QString& portName = {}) : name(portName) {}
+    QString name;         // the port setting: "COM3" on Windows, "/dev/ttyUSB0" elsewhere
+    QString description;  // "FT232R USB UART"
+    QString manufacturer; // "FTDI"
+    QString serialNumber; // a USB adapter's own number
+    QString location;     // the system's device path, when it is not the name itself
+    QString usbId;        // "0403:6001" for a USB adapter
+    bool listed = true;   // false: not among the system's ports now (only the port in force is offered so)
+};
+
 // `TModul1`: serial port, smoothing filter, interrupt frequency and transport delay. Every control puts its
 // value in force at once through the engine; the save button writes configuration lines 0..5 (in memory).
 class PortAndFilterDialog : public QDialog {
@@ -63,8 +76,11 @@ class PortAndFilterDialog : public QDialog {
     PortAndFilterDialog(Engine& engine, QWidget* parent);
 
     // The ports the list offers: the system's serial ports unless replaced (tests give their own).
-    std::function<QStringList()> portNames;
-    static QStringList availablePortNames();
+    std::function<QList<PortEntry>()> portList;
+    static QList<PortEntry> availablePorts();
+    // What the list and the details below it say of a port.
+    static QString itemText(const PortEntry& port);
+    static QString detailsText(const PortEntry& port);
 
     // Fills the port list and moves the controls to the values in force.
     void load();
@@ -72,6 +88,9 @@ class PortAndFilterDialog : public QDialog {
     void run();
 
     QComboBox* portsList() const { return portsList_; }
+    QLabel* portDetails() const { return portDetails_; }
+    // The port the list's item stands for (its setting), whatever the item shows.
+    QString portAt(int index) const;
     QSlider* frequency() const { return frequency_; }
     QSlider* delay() const { return delay_; }
     QSlider* aFilterNumber() const { return aFilter_; }
@@ -87,9 +106,11 @@ class PortAndFilterDialog : public QDialog {
 
   private:
     void moveSliders();
+    void showPortDetails(int index);
 
     Engine& engine_;
     QComboBox* portsList_;
+    QLabel* portDetails_;
     QSlider* frequency_;
     QSlider* delay_;
     QSlider* aFilter_;

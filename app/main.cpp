@@ -5,6 +5,7 @@
 #include "app/Pictures.h"
 #include "app/SplashWindow.h"
 #include "app/journal/JournalWindow.h"
+#include "cli/CommandLine.h"
 #include "config/Configuration.h"
 #include "config/DataFolder.h"
 #include "engine/Engine.h"
@@ -30,11 +31,60 @@ using namespace lorimet;
 
 namespace {
 
-QString dataFolder(const QStringList& args) {
-    const qsizetype at = args.indexOf(QStringLiteral("--data-dir"));
-    if (at >= 0 && at + 1 < args.size())
-        return QDir(args[at + 1]).absolutePath();
-    return defaultDataFolder();
+struct ProgramOptions {
+    bool demo = false;
+    QString dataFolder; // empty: the default
+    QString journalUrl; // empty: the data folder's journal
+};
+
+// The program's command line: empty when it is to go on (the options in `options`), else the status it
+// ends with. `arguments` may still hold Qt's own options (-platform, -style …): then `qtOptionsRemain`
+// says so, and a reading that fails is no verdict yet.
+std::optional<int> readCommandLine(const QStringList& arguments, bool qtOptionsRemain,
+                                   ProgramOptions& options) {
+    cli::CommandLine command(QStringLiteral("lorimet"),
+                             QStringLiteral("ЛОРИМЕТ: the front end of the BOD analyser on a serial port."));
+    QCommandLineParser& parser = command.parser();
+    const QCommandLineOption demoOption(
+        QStringLiteral("demo"), QStringLiteral("Run with the built-in simulated analyser, no serial port."));
+    const QCommandLineOption dataDirOption(
+        QStringLiteral("data-dir"),
+        QStringLiteral(
+            "The data folder: configuration, Reports/, Temp/ and the journal (default: the program's "
+            "folder when writable, else the user's application data folder)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption journalOption(
+        QStringLiteral("journal"), QStringLiteral("The results journal (sqlite:PATH or postgresql://…)."),
+        QStringLiteral("URL"));
+    parser.addOptions({demoOption, dataDirOption, journalOption});
+    if (qtOptionsRemain) {
+        // Asked for help or the version, or called the wrong way: told without a display when the line
+        // reads so on its own. Anything else waits for the application to take its own options out.
+        const bool read = parser.parse(arguments);
+        const bool question =
+            read && (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version")));
+        // Without any display the windowing system would only abort: a line that does not read is told
+        // as wrong usage at once.
+        bool displayless = false;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+        displayless = qEnvironmentVariableIsEmpty("DISPLAY") &&
+                      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                      qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !arguments.contains(u"-platform");
+#endif
+        if (!question && (read || !displayless))
+            return std::nullopt;
+    }
+    if (const auto done = command.parse(arguments))
+        return done;
+    if (!parser.positionalArguments().isEmpty())
+        return command.usageError(QStringLiteral("unexpected argument ") +
+                                  parser.positionalArguments().first());
+    options.demo = parser.isSet(demoOption);
+    options.dataFolder = parser.value(dataDirOption);
+    options.journalUrl = parser.value(journalOption);
+    if (parser.isSet(dataDirOption) && options.dataFolder.isEmpty())
+        return command.usageError(QStringLiteral("--data-dir needs a folder"));
+    return std::nullopt;
 }
 
 } // namespace
@@ -81,13 +131,24 @@ class CalibrationWatch : public RunSink {
 };
 
 int main(int argc, char** argv) {
+    // --help and --version need no display: answered before the windowing system is asked for one.
+    {
+        QStringList raw;
+        for (int i = 0; i < argc; ++i)
+            raw << QString::fromLocal8Bit(argv[i]);
+        ProgramOptions unused;
+        if (const auto done = readCommandLine(raw, true, unused))
+            return *done;
+    }
     QApplication app(argc, argv);
+    ProgramOptions commandLine;
+    if (const auto done = readCommandLine(app.arguments(), false, commandLine))
+        return *done;
     QApplication::setApplicationName(QStringLiteral("lorimet"));
     QApplication::setApplicationDisplayName(QStringLiteral("ЛОРИМЕТ"));
-    QApplication::setApplicationVersion(QStringLiteral(LORIMET_VERSION));
+    QApplication::setApplicationVersion(cli::projectVersion());
     QApplication::setOrganizationName(QString::fromUtf8(kOrganisationName));
     QApplication::setWindowIcon(applicationIcon());
-    const QStringList args = app.arguments();
 
     // One instance for the whole machine.
     InstanceLock instance;
@@ -104,8 +165,9 @@ int main(int argc, char** argv) {
     }
 
     Application::Options options;
-    options.dataFolder = dataFolder(args);
-    options.demo = args.contains(QStringLiteral("--demo"));
+    options.dataFolder =
+        commandLine.dataFolder.isEmpty() ? defaultDataFolder() : QDir(commandLine.dataFolder).absolutePath();
+    options.demo = commandLine.demo;
     QDir().mkpath(options.dataFolder);
 
     Configuration config;
@@ -134,13 +196,12 @@ int main(int argc, char** argv) {
     };
 
     // The journal outlives the program's objects: closing them may still end a run.
-    const qsizetype journalAt = args.indexOf(QStringLiteral("--journal"));
     // Its notices come from its own threads, the first ones before the window is made: each goes to the
     // log at once and reaches the window once the event loop turns.
     MainWindow* window = nullptr;
     const auto recorder = journal::startRecorder(
-        options.dataFolder, journalAt >= 0 ? args.value(journalAt + 1) : QString(), QStringLiteral("live"),
-        QStringLiteral(LORIMET_VERSION), journal::NoticeSink([&window](const journal::JournalNotice& notice) {
+        options.dataFolder, commandLine.journalUrl, QStringLiteral("live"), cli::projectVersion(),
+        journal::NoticeSink([&window](const journal::JournalNotice& notice) {
             qWarning("%s", qUtf8Printable(notice.message));
             const QString text = journal::operatorText(notice);
             if (text.isEmpty())
@@ -198,11 +259,11 @@ int main(int argc, char** argv) {
     });
     // The journal's window is made when first asked for, and read anew each time it is shown.
     std::unique_ptr<journalwindow::JournalWindow> journalWindow;
-    window->journalRequested = [&journalWindow, &options, &args, journalAt, rec = recorder.get()] {
+    window->journalRequested = [&journalWindow, &options, &commandLine, rec = recorder.get()] {
         if (!journalWindow) {
             journalwindow::JournalWindow::Options o;
             o.dataFolder = options.dataFolder;
-            o.url = journalAt >= 0 ? args.value(journalAt + 1) : QString();
+            o.url = commandLine.journalUrl;
             o.annotate = [rec](journal::Record note, std::function<void(bool, QString)> done) {
                 rec->append(std::move(note),
                             [done](bool committed, const QString& error) { done(committed, error); });

@@ -121,6 +121,10 @@ class Engine {
     void startUp();
     // The close sequence; runs once however often it is called.
     void closeSequence();
+    // Whether the program may end now, asked before every way of ending it. At once when no operation runs;
+    // while one runs (its run would be lost) only when the operator answers Yes to the question, No being
+    // the default. Lines and ticks go on while the question is open, and No changes nothing.
+    bool confirmExit();
 
     // One complete line from the analyser, with its line end.
     void lineAvailable(const QByteArray& line);

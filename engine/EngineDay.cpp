@@ -87,6 +87,13 @@ void Engine::closeSequence() {
     QDir().rmdir(reportsDayFolder()); // only when nothing was saved into it
 }
 
+bool Engine::confirmExit() {
+    if (workflow_.closed || acq_.operationName.isEmpty())
+        return true;
+    return box(BeepKind::Warning, texts::kWarning, texts::exitWhileRunningQuestion(acq_.operationName),
+               Buttons::NoYes) == Answer::Yes;
+}
+
 void Engine::AppendRunDataLine() {
     const size_t i = static_cast<size_t>(acq_.currentSample);
     runDataLines_.append(dataLine(acq_.signals[i], acq_.derivatives[i], acq_.elapsedTimes[i]));

@@ -23,8 +23,11 @@ void Engine::send(const QByteArray& bytes) {
 void Engine::PGoClick() {
     if (!link_.open(port_)) {
         res_.operatingState = 0;
+        // The box's own first line as it always was; what the system said follows it.
+        const PortOpenFailure why = link_.openFailure();
         box(BeepKind::Error, texts::kError,
-            texts::operatorMessages()[0] + portLabel() + QStringLiteral(" !"));
+            texts::operatorMessages()[0] + portLabel() + QStringLiteral(" !") +
+                texts::portFailureLines(why.reason, why.accessDenied, why.group, why.account));
         return;
     }
     display_.linkOpened();

@@ -16,7 +16,8 @@ enum class Series { Signal, Derivative, Temperature };
 enum class Axis { Left, Right };
 enum class Picture { Oxy, Bpk };
 enum class BeepKind { Error, Warning, Information };
-enum class Buttons { Ok, OkCancel, YesNo };
+// NoYes: Yes and No with No the default, for a question whose Yes loses something.
+enum class Buttons { Ok, OkCancel, YesNo, NoYes };
 enum class Answer { Ok, Cancel, Yes, No };
 enum class Alignment { Left, Centre };
 
@@ -118,6 +119,14 @@ class Operator {
     }
 };
 
+// Why a port did not open, as far as the system told.
+struct PortOpenFailure {
+    QString reason;            // the system's own words ("Permission denied"); empty when it said nothing
+    bool accessDenied = false; // the account may not use the device: a group membership is the cure
+    QString group;             // the group whose members may use the device; empty when it names none
+    QString account;           // the account the program runs as; empty when unknown
+};
+
 // The serial link to the analyser. Incoming lines are handed to Engine::lineAvailable by whoever owns the
 // link.
 class AnalyserLink {
@@ -127,6 +136,8 @@ class AnalyserLink {
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     virtual bool write(const QByteArray& bytes) = 0; // false when the port is not open
+    // Why the last open() failed. Links that cannot tell keep the default.
+    virtual PortOpenFailure openFailure() const { return {}; }
 };
 
 class Clock {

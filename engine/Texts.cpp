@@ -79,4 +79,29 @@ QByteArray startCommand(int interruptFrequency, int transportDelay) {
            deviceCode(transportDelay);
 }
 
+QString portFailureLines(const QString& reason, bool accessDenied, const QString& group,
+                         const QString& account) {
+    if (reason.trimmed().isEmpty())
+        return {};
+    QString lines = QStringLiteral("\rПричина: ") + reason.trimmed();
+    if (accessDenied) {
+        // Serial devices belong to the group dialout on Debian and its kin; a device that names another
+        // group with the right to it names the one that helps. A new membership counts from the next login.
+        const QString g = group.isEmpty() ? QStringLiteral("dialout") : group;
+        const QString user = account.isEmpty() ? QStringLiteral("$USER") : account;
+        lines += QStringLiteral("\rНет прав на порт: добавьте пользователя %2 в группу %1\r"
+                                "(sudo usermod -aG %1 %2) и войдите в систему заново.")
+                     .arg(g, user);
+    }
+    return lines;
+}
+
+QString exitWhileRunningQuestion(const QString& operationName) {
+    if (operationName == kCalibration)
+        return QStringLiteral("Идёт калибровка по ГСО !\rПри выходе из программы калибровка будет потеряна.\r"
+                              "Завершить работу программы ?");
+    return QStringLiteral("Идёт анализ пробы !\rПри выходе из программы анализ будет потерян.\r"
+                          "Завершить работу программы ?");
+}
+
 } // namespace lorimet::texts

@@ -36,4 +36,12 @@ inline const QString kDayFileNotSaved =
     QStringLiteral("Протокол дня не записан на диск ! Сохраните его (Ctrl+D)");
 inline const QString kBadNumber = QStringLiteral("Неверный формат числа,\r    повторите ввод!   ");
 
+// What follows the box of a port that did not open: a line with the system's reason and, when the account
+// may not use the device, what to do about it. Empty when the system said nothing.
+QString portFailureLines(const QString& reason, bool accessDenied, const QString& group,
+                         const QString& account);
+
+// The question before the program ends while the operation named runs (its OperationName).
+QString exitWhileRunningQuestion(const QString& operationName);
+
 } // namespace lorimet::texts

@@ -2,11 +2,17 @@
 
 #include "text/LineSplitter.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QtDebug>
 
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace lorimet {
 
@@ -289,8 +295,10 @@ bool CiaComPort::open() {
     quiet_ = false;
     if (!opened) {
         lastError_ = QStringLiteral("Cannot open port '") + portName_ + QStringLiteral("'");
+        noteOpenFailure();
         return false;
     }
+    openFailure_ = {};
     applyLineSettings();
     applyFlowControl();
     serial_.setReadBufferSize(rxBuffer_);
@@ -307,6 +315,25 @@ bool CiaComPort::open() {
     if (portOptions_.testFlag(PortOption::EventCtsDsr))
         modemTimer_.start();
     return true;
+}
+
+void CiaComPort::noteOpenFailure() {
+    openFailure_ = {serial_.error(), serial_.errorString(), false, {}};
+#ifdef Q_OS_UNIX
+    // QSerialPort says PermissionError also for a device that another program holds (its lock file); only
+    // the device's own permissions make it a matter of the account's groups.
+    if (openFailure_.error == QSerialPort::PermissionError) {
+        // A bare name is a device of /dev, as QSerialPort takes it.
+        const QByteArray path =
+            QFile::encodeName(portName_.startsWith(u'/') ? portName_ : QStringLiteral("/dev/") + portName_);
+        openFailure_.accessDenied = ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
+        const QFileInfo device(QString::fromLocal8Bit(path));
+        const QFile::Permissions groupReadWrite = QFile::ReadGroup | QFile::WriteGroup;
+        if (openFailure_.accessDenied && (device.permissions() & groupReadWrite) == groupReadWrite &&
+            device.group() != u"root")
+            openFailure_.deviceGroup = device.group();
+    }
+#endif
 }
 
 void CiaComPort::close() {

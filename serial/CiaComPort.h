@@ -24,6 +24,14 @@ enum class PortOption : quint8 {
 Q_DECLARE_FLAGS(PortOptions, PortOption)
 Q_DECLARE_OPERATORS_FOR_FLAGS(PortOptions)
 
+// Why the last open() failed, as the system told it.
+struct OpenFailure {
+    QSerialPort::SerialPortError error = QSerialPort::NoError;
+    QString reason;            // the system's own words, e.g. "Permission denied"; empty after a good open
+    bool accessDenied = false; // the account may not use the device (not: the device is busy or missing)
+    QString deviceGroup;       // the group the device lets read and write it, when it names one
+};
+
 // One serial port, event-driven on the thread that owns it (the user-interface thread).
 //
 // Input is handed out in one of four delivery modes: line mode (every byte up to and including each LineEnd),
@@ -110,6 +118,7 @@ class CiaComPort : public QObject {
     // Bytes dropped because no line end (or block) came within the receive bound.
     qint64 droppedBytes() const { return dropped_; }
     QString lastError() const { return lastError_; }
+    const OpenFailure& openFailure() const { return openFailure_; }
 
     // Events. Assign or clear them at any time, also from inside a handler. A handler that throws hands the
     // exception to onBGException (if assigned); either way it goes no further.
@@ -130,6 +139,7 @@ class CiaComPort : public QObject {
     void applyLineSettings();
     void applyFlowControl();
     void closePort(bool offerPending);
+    void noteOpenFailure();
     void resetReceive();
     void resetTransmit();
 
@@ -174,6 +184,7 @@ class CiaComPort : public QObject {
     quint32 xoffLim_ = 4096;
     quint32 txBuffer_ = 8192;
     QString lastError_;
+    OpenFailure openFailure_;
 
     // Receive side: rx_[readPos_ ..] is unread; rxCount_ bytes of it are offered; in line mode the search for
     // the next line end resumes at searchFrom_.

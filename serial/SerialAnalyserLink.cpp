@@ -1,5 +1,10 @@
 #include "serial/SerialAnalyserLink.h"
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace lorimet {
 
 SerialAnalyserLink::SerialAnalyserLink() {
@@ -22,6 +27,16 @@ void SerialAnalyserLink::close() {
 
 bool SerialAnalyserLink::isOpen() const {
     return port_.isActive();
+}
+
+PortOpenFailure SerialAnalyserLink::openFailure() const {
+    const OpenFailure& f = port_.openFailure();
+    PortOpenFailure why{f.reason, f.accessDenied, f.deviceGroup, {}};
+#ifdef Q_OS_UNIX
+    if (const passwd* account = ::getpwuid(::geteuid()))
+        why.account = QString::fromLocal8Bit(account->pw_name);
+#endif
+    return why;
 }
 
 bool SerialAnalyserLink::write(const QByteArray& bytes) {

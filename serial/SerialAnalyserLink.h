@@ -16,6 +16,7 @@ class SerialAnalyserLink : public AnalyserLink {
     void close() override;
     bool isOpen() const override;
     bool write(const QByteArray& bytes) override;
+    PortOpenFailure openFailure() const override;
 
     CiaComPort& port() { return port_; }
     std::function<void(const QByteArray& line)> lineReceived;

@@ -8,6 +8,7 @@
 #include "app/QtOperator.h"
 #include "engine/Texts.h"
 #include "fakes/Fakes.h"
+#include "fakes/Unprivileged.h"
 
 #include <QAction>
 #include <QApplication>
@@ -636,6 +637,168 @@ TEST_F(WindowTest, AStartPromptShowsTheSyringeThenTheKnob) {
     }
 }
 
+// Ending the program while a run is measured: every way of ending it asks first, No by default, and No
+// leaves the run going; with no run it ends at once.
+enum class ExitPath { Menu, CtrlZ, TrayMenu, CloseBox };
+
+class ExitTest : public DialogTest {
+  protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        window->closeRequested = [this] {
+            ++closeSequences;
+            engine->closeSequence();
+        };
+    }
+    // A run of the kind given, measured on lines that keep falling faster, so that it reaches no end point
+    // of its own; the lines come every 10 ms as from the port, also while a box is open.
+    void startRun(RunKind kind) {
+        command("PGo")->trigger();
+        line(95);
+        line(95, "изм."); // the knob turned for the run
+        MeasuredRunSetup setup;
+        setup.kind = kind;
+        setup.small = false;
+        setup.certifiedValue = 10;
+        setup.rateCoefficient = 5;
+        setup.rangeCoefficient = 0.25;
+        engine->beginMeasuredRun(setup);
+        QObject::connect(&port, &QTimer::timeout, [this] {
+            ++fed;
+            line(95 - 0.0004 * fed * fed, "изм.");
+        });
+        port.start(10);
+    }
+    void exitBy(ExitPath path) {
+        switch (path) {
+        case ExitPath::Menu:
+            command("ExitProgram")->trigger();
+            break;
+        case ExitPath::CtrlZ:
+            // A shortcut reaches the active window only; after a box the activation comes back queued.
+            window->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+            QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+            break;
+        case ExitPath::TrayMenu:
+            command("ExitWindow")->trigger();
+            break;
+        case ExitPath::CloseBox:
+            window->close();
+            break;
+        }
+    }
+    // Answers the question once it shows, after some lines have been taken while it was open, and tells
+    // what it asked.
+    struct Question {
+        QString text;
+        bool defaultIsNo = false;
+        int samplesWhileOpen = 0;
+        bool asked = false;
+    };
+    Question answerNextQuestion(QMessageBox::StandardButton answer, const std::function<void()>& ask) {
+        Question q;
+        int sampleAtShow = -1;
+        QTimer answerer;
+        QObject::connect(&answerer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            const int sample = engine->acquisition().currentSample;
+            if (sampleAtShow < 0) {
+                sampleAtShow = sample;
+                q.asked = true;
+                q.text = box->windowTitle() + QStringLiteral(" | ") + box->text();
+                q.defaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
+            }
+            if (sample < sampleAtShow + 5 && answer == QMessageBox::No)
+                return; // the run is seen to go on under the question first
+            q.samplesWhileOpen = sample - sampleAtShow;
+            box->button(answer)->click();
+        });
+        answerer.start(5);
+        ask();
+        return q;
+    }
+
+    QTimer port;
+    int fed = 0;
+    int closeSequences = 0;
+};
+
+const char* const kExitPathNames[] = {"Menu", "CtrlZ", "TrayMenu", "CloseBox"};
+
+class ExitWhileRunning : public ExitTest,
+                         public ::testing::WithParamInterface<std::tuple<ExitPath, RunKind>> {};
+
+TEST_P(ExitWhileRunning, EndingAsksFirstNoKeepsTheRunGoingAndYesEnds) {
+    const auto [path, kind] = GetParam();
+    const bool analysis = kind == RunKind::Analysis;
+    const QString operation = analysis ? QStringLiteral("Анализ пробы") : QStringLiteral("Калибровка");
+    const QString question =
+        analysis
+            ? QStringLiteral("Внимание | Идёт анализ пробы !\nПри выходе из программы анализ будет "
+                             "потерян.\nЗавершить работу программы ?")
+            : QStringLiteral("Внимание | Идёт калибровка по ГСО !\nПри выходе из программы калибровка будет "
+                             "потеряна.\nЗавершить работу программы ?");
+    startRun(kind);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->acquisition().currentSample >= 3; }));
+    ASSERT_EQ(engine->acquisition().operationName, operation);
+
+    const Question kept = answerNextQuestion(QMessageBox::No, [&] { exitBy(path); });
+    ASSERT_TRUE(kept.asked);
+    EXPECT_EQ(kept.text, question);
+    EXPECT_TRUE(kept.defaultIsNo);
+    EXPECT_GE(kept.samplesWhileOpen, 5); // lines were taken while the question was open
+    // No: nothing has changed, and the run goes on.
+    EXPECT_EQ(closeSequences, 0);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(engine->acquisition().operationName, operation);
+    EXPECT_TRUE(engine->acquisition().smoothingActive);
+    EXPECT_TRUE(engine->workflow().linkActive);
+    EXPECT_FALSE(window->messageWindow()->isVisible());
+    const int sample = engine->acquisition().currentSample;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engine->acquisition().currentSample >= sample + 5; }));
+    EXPECT_EQ(engine->acquisition().operationName, operation);
+
+    // Yes: the program ends as it always has.
+    const Question ended = answerNextQuestion(QMessageBox::Yes, [&] { exitBy(path); });
+    EXPECT_TRUE(ended.asked);
+    EXPECT_EQ(closeSequences, 1);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(engine->workflow().linkActive);
+    EXPECT_TRUE(engine->acquisition().operationName.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWay, ExitWhileRunning,
+                         ::testing::Combine(::testing::Values(ExitPath::Menu, ExitPath::CtrlZ,
+                                                              ExitPath::TrayMenu, ExitPath::CloseBox),
+                                            ::testing::Values(RunKind::Analysis, RunKind::Calibration)),
+                         [](const auto& info) {
+                             return std::string(kExitPathNames[static_cast<int>(std::get<0>(info.param))]) +
+                                    (std::get<1>(info.param) == RunKind::Analysis ? "Analysis"
+                                                                                  : "Calibration");
+                         });
+
+class ExitWhenIdle : public ExitTest, public ::testing::WithParamInterface<ExitPath> {};
+
+TEST_P(ExitWhenIdle, TheProgramEndsAtOnce) {
+    command("PGo")->trigger();
+    line(95);
+    BoxAnswerer answers;
+    exitBy(GetParam());
+    EXPECT_TRUE(answers.seen.isEmpty()) << answers.seen.join(u'\n').toStdString();
+    EXPECT_EQ(closeSequences, 1);
+    EXPECT_FALSE(window->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWay, ExitWhenIdle,
+                         ::testing::Values(ExitPath::Menu, ExitPath::CtrlZ, ExitPath::TrayMenu,
+                                           ExitPath::CloseBox),
+                         [](const auto& info) {
+                             return std::string(kExitPathNames[static_cast<int>(info.param)]);
+                         });
+
 // The room a label gives its text: its contents less the indent a framed label keeps on its aligned side.
 int textRoom(const QLabel* label) {
     const int indent = label->indent() >= 0      ? label->indent()
@@ -803,6 +966,46 @@ TEST_F(ApplicationTest, ClosingByTheCloseBoxRunsTheSequenceToo) {
     EXPECT_TRUE(QFile::exists(dir.filePath(Configuration::kFileName)));
     window.ExitProgramClick();
     EXPECT_EQ(runs, 1);
+}
+
+// The program as main() puts it together, on the serial port, connecting to a device its account may not
+// use: the error box names the system's reason on its second line and tells what to do. Tried without
+// root's rights, in a child process.
+TEST(PortRefusedBox, TheSecondLineTellsThePermissionAndTheCure) {
+    LockedPty locked;
+    ASSERT_TRUE(locked.ok());
+    QString why;
+    const auto said = runUnprivileged(
+        [&] {
+            QTemporaryDir dir;
+            Configuration config;
+            config.load(dir.path());
+            Application::Options options;
+            options.dataFolder = dir.path();
+            Application program(options, config);
+            program.start();
+            program.engine().setPort(locked.path());
+            QString shown;
+            QTimer answerer;
+            QObject::connect(&answerer, &QTimer::timeout, [&] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    shown = box->windowTitle() + QStringLiteral(" | ") + box->text();
+                    box->accept();
+                }
+            });
+            answerer.start(5);
+            program.window().action(Command::Connect)->trigger();
+            return shown.toUtf8();
+        },
+        &why);
+    ASSERT_TRUE(said) << why.toStdString();
+    const QStringList lines = QString::fromUtf8(*said).split(u'\n');
+    ASSERT_EQ(lines.size(), 4) << said->constData();
+    EXPECT_EQ(lines[0], QStringLiteral("Ошибка | Нет доступа к последовательному порту ") + locked.path() +
+                            QStringLiteral(" !"));
+    EXPECT_EQ(lines[1], QStringLiteral("Причина: Permission denied"));
+    EXPECT_TRUE(lines[2].contains(QStringLiteral("в группу dialout"))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[3].contains(QStringLiteral("sudo usermod -aG dialout "))) << lines[3].toStdString();
 }
 
 // The program itself, started twice. The instance lock lives in the temporary folder, so each test gives

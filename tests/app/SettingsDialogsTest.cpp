@@ -7,8 +7,10 @@
 #include "app/SettingsDialogs.h"
 #include "text/Cp1251.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -75,7 +77,7 @@ class PortAndFilterTest : public ConfiguredTest {
         ConfiguredTest::SetUp();
         engine = std::make_unique<Engine>(config, display, op, link, clock, dir.path());
         dialog = std::make_unique<PortAndFilterDialog>(*engine, nullptr);
-        dialog->portNames = [this] { return ports; };
+        dialog->portList = [this] { return ports; };
     }
 
     void choosePort(const QString& name) {
@@ -91,7 +93,7 @@ class PortAndFilterTest : public ConfiguredTest {
     ScriptedOperator op;
     RecordingLink link;
     ManualClock clock;
-    QStringList ports{QStringLiteral("COM1"), QStringLiteral("COM3")};
+    QList<PortEntry> ports{QStringLiteral("COM1"), QStringLiteral("COM3")};
     std::unique_ptr<Engine> engine;
     std::unique_ptr<PortAndFilterDialog> dialog;
 };
@@ -136,7 +138,7 @@ TEST_F(PortAndFilterTest, OpeningShowsTheValuesInForce) {
     ASSERT_TRUE(config.parse());
     engine = std::make_unique<Engine>(config, display, op, link, clock, dir.path());
     dialog = std::make_unique<PortAndFilterDialog>(*engine, nullptr);
-    dialog->portNames = [] { return QStringList{QStringLiteral("COM1"), QStringLiteral("COM3")}; };
+    dialog->portList = [] { return QList<PortEntry>{QStringLiteral("COM1"), QStringLiteral("COM3")}; };
     dialog->load();
     EXPECT_EQ(dialog->portsList()->currentText(), "COM3");
     EXPECT_EQ(dialog->frequency()->value(), 4);
@@ -165,6 +167,63 @@ TEST_F(PortAndFilterTest, ThePortInForceIsOfferedEvenWhenAbsentAndChoosingAPortS
     EXPECT_EQ(dialog->portsList()->count(), 1);
     EXPECT_EQ(dialog->portsList()->currentText(), "COM3");
     EXPECT_EQ(engine->port(), "COM3");
+}
+
+TEST_F(PortAndFilterTest, TwoLikeAdaptersAreToldApartAndTheSettingStaysThePortName) {
+    PortEntry first(QStringLiteral("/dev/ttyUSB0"));
+    first.description = QStringLiteral("FT232R USB UART");
+    first.manufacturer = QStringLiteral("FTDI");
+    first.serialNumber = QStringLiteral("A50285BI");
+    first.usbId = QStringLiteral("0403:6001");
+    PortEntry second = first;
+    second.name = QStringLiteral("/dev/ttyUSB1");
+    second.serialNumber = QStringLiteral("A9J7Q0KD");
+    PortEntry bare(QStringLiteral("/dev/ttyS0")); // the system knows nothing of it
+    PortEntry unnamed(QStringLiteral("/dev/ttyACM0"));
+    unnamed.manufacturer = QStringLiteral("Arduino (www.arduino.cc)");
+    ports = {bare, first, second, unnamed};
+    engine->setPort(QStringLiteral("/dev/ttyUSB0"));
+    dialog->load();
+    ASSERT_EQ(dialog->portsList()->count(), 4);
+    EXPECT_EQ(dialog->portsList()->itemText(0), "/dev/ttyS0");
+    EXPECT_EQ(dialog->portsList()->itemText(1), "/dev/ttyUSB0 — FT232R USB UART, № A50285BI");
+    EXPECT_EQ(dialog->portsList()->itemText(2), "/dev/ttyUSB1 — FT232R USB UART, № A9J7Q0KD");
+    EXPECT_EQ(dialog->portsList()->itemText(3),
+              "/dev/ttyACM0 — Arduino (www.arduino.cc)"); // no kind: its maker
+    EXPECT_EQ(dialog->portsList()->currentIndex(), 1);
+    EXPECT_EQ(dialog->portDetails()->text(), "Описание: FT232R USB UART\nИзготовитель: FTDI\nСерийный номер: "
+                                             "A50285BI\nUSB (VID:PID): 0403:6001");
+
+    const int index = 2;
+    dialog->portsList()->setCurrentIndex(index - 1);
+    QTest::keyClick(dialog->portsList(), Qt::Key_Down);
+    ASSERT_EQ(dialog->portsList()->currentIndex(), index);
+    EXPECT_EQ(engine->port(), "/dev/ttyUSB1"); // the name, as the configuration keeps it
+    EXPECT_TRUE(dialog->portDetails()->text().contains(QStringLiteral("Серийный номер: A9J7Q0KD")));
+    EXPECT_EQ(dialog->portsList()->itemData(index, Qt::ToolTipRole).toString(),
+              dialog->portDetails()->text());
+    dialog->portsList()->setCurrentIndex(0);
+    EXPECT_EQ(dialog->portDetails()->text(), "Система не сообщает сведений об этом порте.");
+
+    // LORIMET_SCREENSHOTS_DIR=DIR saves the dialog and its open list as the operator sees them.
+    if (const QString folder = qEnvironmentVariable("LORIMET_SCREENSHOTS_DIR"); !folder.isEmpty()) {
+        dialog->portsList()->setCurrentIndex(1);
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        EXPECT_TRUE(dialog->grab().save(QDir(folder).filePath(QStringLiteral("port-dialog.png"))));
+        dialog->portsList()->showPopup();
+        QWidget* popup = dialog->portsList()->view()->window();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+        EXPECT_TRUE(popup->grab().save(QDir(folder).filePath(QStringLiteral("port-list.png"))));
+        dialog->portsList()->hidePopup();
+        dialog->hide();
+    }
+
+    // The port in force that is gone is still offered, and said to be gone.
+    ports = {bare};
+    dialog->load();
+    EXPECT_EQ(dialog->portsList()->currentText(), "/dev/ttyUSB1");
+    EXPECT_TRUE(dialog->portDetails()->text().startsWith(QStringLiteral("Порт сейчас не найден в системе")));
 }
 
 TEST_F(PortAndFilterTest, SaveWritesExactlyLinesZeroToFiveAndTheDiskWaitsForTheClose) {

@@ -138,10 +138,14 @@ TEST_F(ReportTool, AnEmptyFileIsAnEmptyTable) {
 }
 
 TEST_F(ReportTool, WrongArgumentsAndUnwritableOutputs) {
-    EXPECT_EQ(run({}).exitCode, 1);
-    EXPECT_EQ(run({path("a.txt"), path("b.txt")}).exitCode, 1);
+    // Wrong usage is told apart from an output that could not be written.
+    EXPECT_EQ(run({}).exitCode, 2);
+    EXPECT_EQ(run({path("a.txt"), path("b.txt")}).exitCode, 2);
     ASSERT_TRUE(writeProtocol(path("p.txt"), protocolText(1)));
-    EXPECT_EQ(run({path("p.txt"), QStringLiteral("--xlsx")}).exitCode, 1);
+    EXPECT_EQ(run({path("p.txt"), QStringLiteral("--xlsx")}).exitCode, 2);
+    EXPECT_EQ(
+        run({path("p.txt"), QStringLiteral("--csv"), path("a"), QStringLiteral("--csv"), path("b")}).exitCode,
+        2);
     const ProcessResult r = run({path("p.txt"), QStringLiteral("--xlsx"), path("no/such/r.xlsx")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("Невозможно записать файл r.xlsx !")));

@@ -88,9 +88,13 @@ TEST(LinkFaults, TheAnalyserVanishesDuringAnAnalysisAndANewOneIsConnected) {
     // Connecting again before anything has changed: the device is gone.
     first.reset();
     rig.trigger(Command::Connect);
-    EXPECT_EQ(rig.robot.boxes.mid(boxesBefore + 1),
-              QStringList{QStringLiteral("Ошибка | Нет доступа к последовательному порту ") + device +
-                          QStringLiteral(" !")});
+    // The box as ever, with what the system said of the device on a line of its own.
+    ASSERT_EQ(rig.robot.boxes.size(), boxesBefore + 2) << rig.robot.boxes.join(u'\n').toStdString();
+    const QStringList refused = rig.robot.boxes.last().split(u'\n');
+    ASSERT_EQ(refused.size(), 2) << rig.robot.boxes.last().toStdString();
+    EXPECT_EQ(refused[0], QStringLiteral("Ошибка | Нет доступа к последовательному порту ") + device +
+                              QStringLiteral(" !"));
+    EXPECT_TRUE(refused[1].startsWith(QStringLiteral("Причина: "))) << refused[1].toStdString();
     EXPECT_FALSE(engine.workflow().linkActive);
     boxesBefore = rig.robot.boxes.size();
 

@@ -1,8 +1,9 @@
 // lorimet-journal [--data-dir DIR] [--journal URL] COMMAND [ARGS]: the results journal read, checked,
 // exported and filled from old protocol files.
 #include "Import.h"
-#include "app/journal/RecordReport.h"
 #include "ReevaluationText.h"
+#include "app/journal/RecordReport.h"
+#include "cli/CommandLine.h"
 #include "config/DataFolder.h"
 #include "journal/Annotation.h"
 #include "journal/JournalUrl.h"
@@ -26,6 +27,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 using namespace lorimet;
 using namespace lorimet::journal;
@@ -36,8 +38,8 @@ constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 constexpr int kChainBroken = 3;
 
-const char* const kUsageText =
-    "usage: lorimet-journal [--data-dir DIR] [--journal URL] COMMAND [ARGS]\n"
+const char* const kCommandsText =
+    "Commands (lorimet-journal COMMAND --help tells one):\n"
     "  init                          create or upgrade the schema\n"
     "  list  [FILTERS] [--format table|csv|json]\n"
     "  show  ID [--lines] [--format table|json]\n"
@@ -51,7 +53,8 @@ const char* const kUsageText =
     "  verify                        check every station's chain\n"
     "  status                        records, stations, records waiting for the server, the server\n"
     "  sync                          ship the data folder's waiting records to the server now\n"
-    "FILTERS: --from YYYY-MM-DD  --to YYYY-MM-DD  --kind KIND  --search TEXT  --station NAME|ID  --limit N\n";
+    "FILTERS: --from YYYY-MM-DD  --to YYYY-MM-DD  --kind KIND  --search TEXT  --station NAME|ID  --limit N\n"
+    "Exit status: 0 success, 1 failure, 2 wrong usage, 3 verify found a record not as written.\n";
 
 QTextStream& out() {
     static QTextStream s(stdout);
@@ -65,8 +68,15 @@ QTextStream& err() {
     return s;
 }
 
+// The command line of the command being run; its help goes with every message on wrong usage.
+cli::CommandLine* commandLine = nullptr;
+
 int usage(const QString& message) {
-    err() << "lorimet-journal: " << message << "\n" << kUsageText;
+    out().flush();
+    err().flush();
+    if (commandLine)
+        return commandLine->usageError(message);
+    err() << "lorimet-journal: " << message << "\n";
     return kUsage;
 }
 
@@ -82,15 +92,6 @@ struct Arguments {
     QStringList rest; // the command's own arguments
 };
 
-// The value after an option, taken out of `args`; false when the option is last.
-bool takeValue(QStringList& args, qsizetype at, QString& value) {
-    if (at + 1 >= args.size())
-        return false;
-    value = args[at + 1];
-    args.remove(at, 2);
-    return true;
-}
-
 struct Options {
     ListFilter filter;
     QString format;
@@ -104,62 +105,120 @@ struct Options {
     QStringList positional;
 };
 
-// The command's options; a message in `error` for one that is unknown or lacks its value.
-std::optional<Options> readOptions(QStringList args, QString& error) {
+// The options each command takes, with the syntax of its arguments and what it does.
+struct CommandSpec {
+    const char* name;
+    const char* arguments; // the help's syntax of the command's own arguments
+    const char* description;
+    QStringList options;
+};
+
+const QStringList kFilterOptions = {"from", "to", "kind", "search", "station", "limit"};
+
+const std::vector<CommandSpec>& commandSpecs() {
+    static const std::vector<CommandSpec> specs = {
+        {"init", "", "Create or upgrade the journal's schema.", {}},
+        {"list", "", "List the records the filters select.", kFilterOptions + QStringList{"format"}},
+        {"show", "ID", "Show one record, with its lines when asked.", {"lines", "format"}},
+        {"export", "", "Write the records the filters select as CSV or as a workbook.",
+         kFilterOptions + QStringList{"xlsx", "csv"}},
+        {"import",
+         "FILE...",
+         "Fill the data folder's journal from protocol files (.txt) and day files (.tmp).",
+         {}},
+        {"annotate",
+         "ID",
+         "Add a note on a record (the record itself is never changed).",
+         {"note", "invalid"}},
+        {"report", "ID...", "The client's report: one A4 page per record.", {"pdf"}},
+        {"reevaluate",
+         "ID",
+         "Evaluate an analysis again from its stored lines with other filter settings.",
+         {"filter", "format"}},
+        {"verify", "", "Check every station's chain.", {}},
+        {"status", "", "Records, stations, records waiting for the server, the server.", {}},
+        {"sync", "", "Ship the data folder's waiting records to the server now.", {}},
+    };
+    return specs;
+}
+
+const CommandSpec* findCommand(const QString& name) {
+    for (const CommandSpec& spec : commandSpecs())
+        if (name == QLatin1StringView(spec.name))
+            return &spec;
+    return nullptr;
+}
+
+const std::vector<QCommandLineOption>& commandOptions() {
+    static const std::vector<QCommandLineOption> options = {
+        {QStringLiteral("from"), QStringLiteral("Records finished on or after this day."),
+         QStringLiteral("YYYY-MM-DD")},
+        {QStringLiteral("to"), QStringLiteral("Records finished on or before this day."),
+         QStringLiteral("YYYY-MM-DD")},
+        {QStringLiteral("kind"), QStringLiteral("Records of this kind (analysis, calibration, annotation…)."),
+         QStringLiteral("KIND")},
+        {QStringLiteral("search"), QStringLiteral("Records whose description or note holds this text."),
+         QStringLiteral("TEXT")},
+        {QStringLiteral("station"), QStringLiteral("Records of this station."), QStringLiteral("NAME|ID")},
+        {QStringLiteral("limit"), QStringLiteral("At most this many records."), QStringLiteral("N")},
+        {QStringLiteral("format"), QStringLiteral("table, csv or json (show and reevaluate: table or json)."),
+         QStringLiteral("FORMAT")},
+        {QStringLiteral("xlsx"), QStringLiteral("Write a workbook."), QStringLiteral("OUT")},
+        {QStringLiteral("csv"), QStringLiteral("Write a CSV file."), QStringLiteral("OUT")},
+        {QStringLiteral("pdf"), QStringLiteral("Write the report here."), QStringLiteral("OUT")},
+        {QStringLiteral("note"), QStringLiteral("The note: say why (e.g. the reason a result is invalid)."),
+         QStringLiteral("TEXT")},
+        {QStringLiteral("invalid"), QStringLiteral("The note marks the record invalid.")},
+        {QStringLiteral("lines"), QStringLiteral("With the record's lines.")},
+        {QStringLiteral("filter"),
+         QStringLiteral(
+             "Filter settings A,B,C: A the slider position 1..91, B cycles 1..11, C window 1..11."),
+         QStringLiteral("A,B,C")},
+    };
+    return options;
+}
+
+const QCommandLineOption& commandOption(const char* name) {
+    for (const QCommandLineOption& o : commandOptions())
+        if (o.names().first() == QLatin1StringView(name))
+            return o;
+    Q_UNREACHABLE();
+}
+
+// The command's options as parsed; a message in `error` for a value that is not one.
+std::optional<Options> readOptions(const QCommandLineParser& parser, const CommandSpec& spec,
+                                   QString& error) {
     Options o;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        auto value = [&](QString& into) {
-            if (i + 1 >= args.size()) {
-                error = a + QStringLiteral(" needs a value");
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        bool ok = true;
-        if (a == u"--from")
-            ok = value(o.filter.from);
-        else if (a == u"--to")
-            ok = value(o.filter.to);
-        else if (a == u"--kind")
-            ok = value(o.filter.kind);
-        else if (a == u"--search")
-            ok = value(o.filter.search);
-        else if (a == u"--station")
-            ok = value(o.filter.station);
-        else if (a == u"--format")
-            ok = value(o.format);
-        else if (a == u"--csv")
-            ok = value(o.csvOut);
-        else if (a == u"--xlsx")
-            ok = value(o.xlsxOut);
-        else if (a == u"--pdf")
-            ok = value(o.pdfOut);
-        else if (a == u"--note")
-            ok = value(o.note.emplace());
-        else if (a == u"--filter")
-            ok = value(o.filterSettings.emplace());
-        else if (a == u"--invalid")
-            o.invalid = true;
-        else if (a == u"--lines")
-            o.lines = true;
-        else if (a == u"--limit") {
-            QString n;
-            ok = value(n);
-            bool number = false;
-            o.filter.limit = n.toInt(&number);
-            if (ok && (!number || o.filter.limit < 0)) {
-                error = QStringLiteral("--limit needs a whole number, not ") + n;
-                return std::nullopt;
-            }
-        } else if (a.startsWith(u"--")) {
-            error = QStringLiteral("unknown option ") + a;
+    auto value = [&](const char* name) {
+        return spec.options.contains(QLatin1StringView(name)) ? parser.value(commandOption(name)) : QString();
+    };
+    auto isSet = [&](const char* name) {
+        return spec.options.contains(QLatin1StringView(name)) && parser.isSet(commandOption(name));
+    };
+    o.filter.from = value("from");
+    o.filter.to = value("to");
+    o.filter.kind = value("kind");
+    o.filter.search = value("search");
+    o.filter.station = value("station");
+    o.format = value("format");
+    o.csvOut = value("csv");
+    o.xlsxOut = value("xlsx");
+    o.pdfOut = value("pdf");
+    if (isSet("note"))
+        o.note = value("note");
+    if (isSet("filter"))
+        o.filterSettings = value("filter");
+    o.invalid = isSet("invalid");
+    o.lines = isSet("lines");
+    o.positional = parser.positionalArguments().mid(1); // after the command's name
+    if (isSet("limit")) {
+        const QString n = value("limit");
+        bool number = false;
+        o.filter.limit = n.toInt(&number);
+        if (!number || o.filter.limit < 0) {
+            error = QStringLiteral("--limit needs a whole number, not ") + n;
             return std::nullopt;
-        } else
-            o.positional << a;
-        if (!ok)
-            return std::nullopt;
+        }
     }
     for (const QString* date : {&o.filter.from, &o.filter.to})
         if (!date->isEmpty() && !QDate::fromString(*date, Qt::ISODate).isValid()) {
@@ -314,7 +373,8 @@ int annotate(Store& store, const Arguments& a, const Options& o) {
         return usage(QStringLiteral("annotate takes one record id"));
     const QString note = o.note ? o.note->trimmed() : QString();
     if (note.isEmpty())
-        return usage(QStringLiteral("annotate needs --note TEXT (say why, e.g. the reason a result is invalid)"));
+        return usage(
+            QStringLiteral("annotate needs --note TEXT (say why, e.g. the reason a result is invalid)"));
     QString error;
     const auto target = store.find(o.positional[0], false, error);
     if (!target)
@@ -332,9 +392,10 @@ int annotate(Store& store, const Arguments& a, const Options& o) {
     Record r = makeAnnotation(station, *target, note, o.invalid, QStringLiteral(LORIMET_JOURNAL_APP_VERSION));
     if (local->append(r, error) == AppendResult::Failed)
         return failure(QStringLiteral("cannot write to the journal: ") + error);
-    writeChainAnchor(a.dataFolder, {local->path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")});
-    out() << "annotate: record " << r.text(u"id") << (o.invalid ? " marks " : " notes ") << target->text(u"id")
-          << (o.invalid ? " invalid" : "") << '\n';
+    writeChainAnchor(a.dataFolder,
+                     {local->path(), station.id, r.value(u"seq").toLongLong(), r.text(u"hash")});
+    out() << "annotate: record " << r.text(u"id") << (o.invalid ? " marks " : " notes ")
+          << target->text(u"id") << (o.invalid ? " invalid" : "") << '\n';
 
     const QString server = serverOf(a);
     if (server.isEmpty())
@@ -559,16 +620,20 @@ int import(Store& store, const Arguments& a, const Options& o) {
     return stored ? result : kFailure;
 }
 
-// The command word: the first argument that is neither a journal option nor its value.
-bool isReportCommand(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--data-dir") == 0 || std::strcmp(argv[i], "--journal") == 0) {
+// Where the command word stands: the first argument that is neither an option nor the value of a journal
+// option; 0 when there is none.
+int commandIndex(const QStringList& args) {
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == u"--data-dir" || args[i] == u"--journal") {
             ++i;
             continue;
         }
-        return std::strcmp(argv[i], "report") == 0;
+        if (args[i] == u"--")
+            return i + 1 < args.size() ? i + 1 : 0;
+        if (!args[i].startsWith(u'-'))
+            return i;
     }
-    return false;
+    return 0;
 }
 
 // What reevaluate is asked: the record and, unless the record's own, the filter as the settings dialog sets
@@ -632,10 +697,15 @@ int reevaluateRecord(Store& store, const Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    QStringList raw;
+    for (int i = 0; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    const int commandAt = commandIndex(raw);
+    const CommandSpec* spec = commandAt > 0 ? findCommand(raw[commandAt]) : nullptr;
     // Only the report paints, and text is painted with the fonts of a GUI application; offscreen, it needs
     // no display.
     std::unique_ptr<QCoreApplication> app;
-    if (isReportCommand(argc, argv)) {
+    if (spec && spec->name == std::string_view("report")) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
         app = std::make_unique<QGuiApplication>(argc, argv);
@@ -643,45 +713,66 @@ int main(int argc, char** argv) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("lorimet"));
-    QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.contains(u"--help") || args.contains(u"-h")) {
-        out() << kUsageText;
-        return 0;
+
+    // Each command has its own help and options; the journal's options go anywhere on the line.
+    cli::CommandLine command(
+        QStringLiteral("lorimet-journal"),
+        spec ? QString::fromUtf8(spec->description)
+             : QStringLiteral("The results journal read, checked, exported and filled from old "
+                              "protocol files."));
+    commandLine = &command;
+    QCommandLineParser& parser = command.parser();
+    const QCommandLineOption dataDirOption(QStringLiteral("data-dir"),
+                                           QStringLiteral("The data folder (default: the program's)."),
+                                           QStringLiteral("DIR"));
+    const QCommandLineOption journalOption(
+        QStringLiteral("journal"),
+        QStringLiteral("The journal: sqlite:PATH or postgresql://… (default: the data folder's)."),
+        QStringLiteral("URL"));
+    parser.addOptions({dataDirOption, journalOption});
+    if (spec) {
+        for (const QString& name : spec->options)
+            parser.addOption(commandOption(name.toLatin1().constData()));
+        parser.addPositionalArgument(QString::fromLatin1(spec->name), QStringLiteral("The command."));
+        const QString arguments = QString::fromLatin1(spec->arguments);
+        if (!arguments.isEmpty())
+            parser.addPositionalArgument(arguments,
+                                         arguments.startsWith(u"FILE") ? QStringLiteral("The files.")
+                                         : arguments.endsWith(u"...")  ? QStringLiteral("Record ids.")
+                                                                       : QStringLiteral("A record id."));
+        command.setEpilogue(
+            QStringLiteral("Exit status: 0 success, 1 failure, 2 wrong usage, 3 verify found a "
+                           "record not as written."));
+        command.setHelpCall(QStringLiteral("lorimet-journal ") + QString::fromLatin1(spec->name));
+    } else {
+        parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("What to do (below)."),
+                                     QStringLiteral("COMMAND [ARGS]"));
+        command.setEpilogue(QString::fromUtf8(kCommandsText));
     }
+    if (const auto done = command.parse(QCoreApplication::arguments()))
+        return *done;
+    if (!spec)
+        return commandAt > 0 ? usage(QStringLiteral("unknown command ") + raw[commandAt])
+                             : usage(QStringLiteral("no command"));
     Arguments a;
-    for (const char* option : {"--data-dir", "--journal"}) {
-        const qsizetype at = args.indexOf(QLatin1StringView(option));
-        if (at < 0)
-            continue;
-        QString& into = QLatin1StringView(option) == "--data-dir" ? a.dataFolder : a.url;
-        if (!takeValue(args, at, into))
-            return usage(QLatin1StringView(option) + QStringLiteral(" needs a value"));
-    }
-    if (args.isEmpty())
-        return usage(QStringLiteral("no command"));
-    a.command = args.takeFirst();
+    a.dataFolder = parser.value(dataDirOption);
+    a.url = parser.value(journalOption);
+    a.command = QString::fromLatin1(spec->name);
     a.dataFolder = a.dataFolder.isEmpty() ? defaultDataFolder() : QDir(a.dataFolder).absolutePath();
-    static const QStringList commands = {QStringLiteral("init"),   QStringLiteral("list"),
-                                         QStringLiteral("show"),   QStringLiteral("export"),
-                                         QStringLiteral("import"), QStringLiteral("verify"),
-                                         QStringLiteral("status"), QStringLiteral("sync"),
-                                         QStringLiteral("annotate"), QStringLiteral("report"),
-                                         QStringLiteral("reevaluate")};
-    if (!commands.contains(a.command))
-        return usage(QStringLiteral("unknown command ") + a.command);
     QString error;
-    const auto options = readOptions(args, error);
+    const auto options = readOptions(parser, *spec, error);
     if (!options)
         return usage(error);
-    const QStringList formats = a.command == u"list"   ? QStringList{"table", "csv", "json"}
+    if (!*spec->arguments && !options->positional.isEmpty())
+        return usage(a.command + QStringLiteral(" takes no arguments"));
+    const QStringList formats = a.command == u"list" ? QStringList{"table", "csv", "json"}
                                 : a.command == u"show" || a.command == u"reevaluate"
                                     ? QStringList{"table", "json"}
                                     : QStringList{};
     if (!options->format.isEmpty() && !formats.contains(options->format))
-        return usage(formats.isEmpty() ? QStringLiteral("--format is for list and show")
-                                       : QStringLiteral("--format is ") + formats.join(QStringLiteral(", ")));
+        return usage(QStringLiteral("--format is ") + formats.join(QStringLiteral(", ")));
     if (a.command == u"sync")
-        return options->positional.isEmpty() ? sync(a) : usage(QStringLiteral("sync takes no arguments"));
+        return sync(a);
     // Wrong usage is told before any journal is looked for.
     if (a.command == u"reevaluate" && !reevaluateRequest(*options, error))
         return usage(error);

@@ -2,6 +2,7 @@
 // in virtual time; its runs are recorded in the data folder's journal with source "replay".
 #include "ReplayRunner.h"
 #include "Scenario.h"
+#include "cli/CommandLine.h"
 #include "config/DataFolder.h"
 #include "journal/Recorder.h"
 
@@ -22,33 +23,34 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lorimet"));
     QTextStream err(stderr);
-    const QStringList args = app.arguments();
-    QString scenarioPath;
-    QString dataFolder;
-    QString journalUrl;
-    bool journal = true;
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == u"--data-dir" && i + 1 < args.size())
-            dataFolder = args[++i];
-        else if (args[i] == u"--journal" && i + 1 < args.size())
-            journalUrl = args[++i];
-        else if (args[i] == u"--no-journal")
-            journal = false;
-        else if (args[i] == u"--help" || args[i] == u"-h") {
-            QTextStream(stdout)
-                << "usage: lorimet-replay SCENARIO [--data-dir DIR] [--journal URL | --no-journal]\n";
-            return 0;
-        } else if (scenarioPath.isEmpty() && !args[i].startsWith(u"--"))
-            scenarioPath = args[i];
-        else {
-            err << "lorimet-replay: unexpected argument " << args[i] << "\n";
-            return 1;
-        }
-    }
-    if (scenarioPath.isEmpty()) {
-        err << "usage: lorimet-replay SCENARIO [--data-dir DIR] [--journal URL | --no-journal]\n";
-        return 1;
-    }
+
+    lorimet::cli::CommandLine command(
+        QStringLiteral("lorimet-replay"),
+        QStringLiteral("The measurement system without a window or a serial port, in virtual time."));
+    QCommandLineParser& parser = command.parser();
+    const QCommandLineOption dataDirOption(QStringLiteral("data-dir"),
+                                           QStringLiteral("The data folder (default: the program's)."),
+                                           QStringLiteral("DIR"));
+    const QCommandLineOption journalOption(
+        QStringLiteral("journal"),
+        QStringLiteral("Record the runs in this journal (sqlite:PATH or postgresql://…)."),
+        QStringLiteral("URL"));
+    const QCommandLineOption noJournalOption(QStringLiteral("no-journal"), QStringLiteral("Record nothing."));
+    parser.addOptions({dataDirOption, journalOption, noJournalOption});
+    parser.addPositionalArgument(QStringLiteral("SCENARIO"), QStringLiteral("The scenario file."));
+    command.setEpilogue(
+        QStringLiteral("Exit status: 0 the scenario ran to its end, 1 a failure, 2 wrong usage or a "
+                       "malformed scenario file."));
+    if (const auto done = command.parse(app.arguments()))
+        return *done;
+    if (parser.positionalArguments().size() != 1)
+        return command.usageError(parser.positionalArguments().isEmpty()
+                                      ? QStringLiteral("no scenario file")
+                                      : QStringLiteral("one scenario file at a time"));
+    const QString scenarioPath = parser.positionalArguments().first();
+    QString dataFolder = parser.value(dataDirOption);
+    const QString journalUrl = parser.value(journalOption);
+    const bool journal = !parser.isSet(noJournalOption);
     if (dataFolder.isEmpty())
         dataFolder = defaultDataFolder();
 

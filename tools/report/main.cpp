@@ -1,10 +1,11 @@
 // lorimet-report FILE [--xlsx OUT] [--csv OUT] [--pdf OUT]: the report table of a protocol file, headless.
 //
 // Prints the table as the program copies it to the clipboard, and writes the spreadsheet, the CSV file and
-// the table's print-out (A4, PDF) when asked. Exit status: 0 done, 1 wrong arguments or an output that
-// could not be written, 2 a protocol file that is unreadable or damaged.
+// the table's print-out (A4, PDF) when asked. Exit status: 0 done, 1 an output that could not be written,
+// 2 wrong usage or a protocol file that is unreadable or damaged.
 #include "app/PdfOutput.h"
 #include "app/TablePrinter.h"
+#include "cli/CommandLine.h"
 #include "config/Configuration.h"
 #include "reports/DayProtocol.h"
 #include "reports/ProtocolFile.h"
@@ -26,8 +27,6 @@
 using namespace lorimet;
 
 namespace {
-
-const char kUsage[] = "usage: lorimet-report FILE [--xlsx OUT] [--csv OUT] [--pdf OUT]\n";
 
 void writeOut(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -55,32 +54,37 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
 
-    QString input;
-    QString xlsxPath, csvPath, pdfPath;
-    for (int i = 1; i < args.size(); ++i) {
-        const QString& a = args[i];
-        QString* target = a == u"--xlsx"  ? &xlsxPath
-                          : a == u"--csv" ? &csvPath
-                          : a == u"--pdf" ? &pdfPath
-                                          : nullptr;
-        if (target && i + 1 < args.size() && target->isEmpty()) {
-            *target = args[++i];
-        } else if (a == u"--help" || a == u"-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (!target && input.isEmpty() && !a.startsWith(u"--")) {
-            input = a;
-        } else {
-            std::fputs(kUsage, stderr);
-            return 1;
-        }
-    }
-    if (input.isEmpty()) {
-        std::fputs(kUsage, stderr);
-        return 1;
-    }
+    cli::CommandLine command(
+        QStringLiteral("lorimet-report"),
+        QStringLiteral("The report table of a protocol file: printed as the program copies "
+                       "it, and written as a workbook, CSV or PDF when asked."));
+    QCommandLineParser& parser = command.parser();
+    const QCommandLineOption xlsxOption(QStringLiteral("xlsx"), QStringLiteral("Write the workbook."),
+                                        QStringLiteral("OUT"));
+    const QCommandLineOption csvOption(QStringLiteral("csv"), QStringLiteral("Write the CSV file."),
+                                       QStringLiteral("OUT"));
+    const QCommandLineOption pdfOption(QStringLiteral("pdf"), QStringLiteral("Write the print-out (A4)."),
+                                       QStringLiteral("OUT"));
+    parser.addOptions({xlsxOption, csvOption, pdfOption});
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("The protocol file (.txt) or day file."));
+    command.setEpilogue(
+        QStringLiteral("Exit status: 0 done, 1 an output that could not be written, 2 wrong usage "
+                       "or a protocol file that is unreadable or damaged."));
+    if (const auto done = command.parse(app.arguments()))
+        return *done;
+    if (parser.positionalArguments().size() != 1)
+        return command.usageError(parser.positionalArguments().isEmpty()
+                                      ? QStringLiteral("no protocol file")
+                                      : QStringLiteral("one protocol file at a time"));
+    for (const QCommandLineOption* output : {&xlsxOption, &csvOption, &pdfOption})
+        if (parser.values(*output).size() > 1)
+            return command.usageError(QStringLiteral("--%1 is given once").arg(output->names().first()));
+    const QString input = parser.positionalArguments().first();
+    QString xlsxPath = parser.value(xlsxOption);
+    QString csvPath = parser.value(csvOption);
+    QString pdfPath = parser.value(pdfOption);
     // Each output ends in its kind's extension, as the program's save dialogs make it; outputs of two kinds
     // given one name do not end as one file written over the other.
     xlsxPath = withExtension(xlsxPath, QStringLiteral("xlsx"));

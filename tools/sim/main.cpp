@@ -6,6 +6,7 @@
 //   flood SECONDS (noise as fast as the pseudo-terminal takes it), period SECONDS, signal PERCENT,
 //   temperature CELSIUS, quit.
 // Everything the analyser receives and does is logged on standard error.
+#include "cli/CommandLine.h"
 #include "sim/AnalyserModel.h"
 #include "sim/SimCommand.h"
 #include "sim/SimDriver.h"
@@ -36,9 +37,6 @@ void onTerminationSignal(int) {
 void complain(const QString& text) {
     std::fputs(("lorimet-sim: " + text + "\n").toUtf8().constData(), stderr);
 }
-
-constexpr const char* kUsage = "usage: lorimet-sim (--pty | --port PATH) [--period SECONDS] [--dip SECONDS] "
-                               "[--seed N] [--script FILE]\n";
 
 // Reads operator commands from standard input as they come; a pipe, a terminal or a file all do.
 class CommandReader {
@@ -120,45 +118,66 @@ class ScriptRunner {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    bool usePty = false;
-    QString portPath, scriptPath;
+    cli::CommandLine command(QStringLiteral("lorimet-sim"),
+                             QStringLiteral("A simulated analyser on a serial device."));
+    QCommandLineParser& parser = command.parser();
+    const QCommandLineOption ptyOption(
+        QStringLiteral("pty"), QStringLiteral("Open a pseudo-terminal; its path comes alone on the first "
+                                              "line of standard output."));
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Use this serial device."),
+                                        QStringLiteral("PATH"));
+    const QCommandLineOption periodOption(QStringLiteral("period"),
+                                          QStringLiteral("Seconds between lines (0.01 or more)."),
+                                          QStringLiteral("SECONDS"));
+    const QCommandLineOption dipOption(
+        QStringLiteral("dip"),
+        QStringLiteral("Seconds the signal takes to fall after an injection (0.5 or "
+                       "more)."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Seed of the noise."),
+                                        QStringLiteral("N"));
+    const QCommandLineOption scriptOption(
+        QStringLiteral("script"), QStringLiteral("Commands at their times, \"SECONDS COMMAND\" a line."),
+        QStringLiteral("FILE"));
+    parser.addOptions({ptyOption, portOption, periodOption, dipOption, seedOption, scriptOption});
+    command.setEpilogue(QStringLiteral(
+        "Operator commands come one a line on standard input (and from the script):\n"
+        "  inject BOD, knob изм., knob под., fault unit|temperature|garbage|split|zeros|long,\n"
+        "  silence SECONDS, flood SECONDS, period SECONDS, signal PERCENT, temperature CELSIUS, quit.\n"
+        "Everything the analyser receives and does is logged on standard error.\n"
+        "Exit status: 0 ended by quit or a signal, 1 a device or file that failed, 2 wrong usage or a "
+        "malformed "
+        "script."));
+    if (const auto done = command.parse(app.arguments()))
+        return *done;
+    if (!parser.positionalArguments().isEmpty())
+        return command.usageError(
+            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+    const bool usePty = parser.isSet(ptyOption);
+    const QString portPath = parser.value(portOption);
+    const QString scriptPath = parser.value(scriptOption);
+    if (usePty == parser.isSet(portOption) || (parser.isSet(portOption) && portPath.isEmpty()))
+        return command.usageError(QStringLiteral("give one of --pty and --port PATH"));
+    // A number that is not one, or out of its range, is wrong usage.
+    auto number = [&](const QCommandLineOption& option, double least) -> std::optional<double> {
+        bool ok = false;
+        const double value = parser.value(option).toDouble(&ok);
+        if (!ok || !(value >= least))
+            return std::nullopt;
+        return value;
+    };
     std::optional<double> periodSeconds;
     std::optional<double> dipSeconds;
     quint64 seed = 1251;
-    for (int i = 1; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        bool ok = true;
-        if (arg == u"--pty") {
-            usePty = true;
-        } else if (arg == u"--port" && hasValue) {
-            portPath = args[++i];
-        } else if (arg == u"--script" && hasValue) {
-            scriptPath = args[++i];
-        } else if (arg == u"--seed" && hasValue) {
-            seed = args[++i].toULongLong(&ok);
-        } else if (arg == u"--dip" && hasValue) {
-            dipSeconds = args[++i].toDouble(&ok);
-            ok = ok && *dipSeconds >= 0.5;
-        } else if (arg == u"--period" && hasValue) {
-            periodSeconds = args[++i].toDouble(&ok);
-            ok = ok && *periodSeconds >= 0.01;
-        } else if (arg == u"--help" || arg == u"-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else {
-            ok = false;
-        }
-        if (!ok) {
-            complain(QStringLiteral("bad argument %1").arg(arg));
-            std::fputs(kUsage, stderr);
-            return 1;
-        }
-    }
-    if (usePty == !portPath.isEmpty()) {
-        std::fputs(kUsage, stderr);
-        return 1;
+    if (parser.isSet(periodOption) && !(periodSeconds = number(periodOption, 0.01)))
+        return command.usageError(QStringLiteral("bad argument --period %1").arg(parser.value(periodOption)));
+    if (parser.isSet(dipOption) && !(dipSeconds = number(dipOption, 0.5)))
+        return command.usageError(QStringLiteral("bad argument --dip %1").arg(parser.value(dipOption)));
+    if (parser.isSet(seedOption)) {
+        bool ok = false;
+        seed = parser.value(seedOption).toULongLong(&ok);
+        if (!ok)
+            return command.usageError(QStringLiteral("bad argument --seed %1").arg(parser.value(seedOption)));
     }
 
     QList<ScriptEntry> script;
