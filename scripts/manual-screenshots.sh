@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 out="$PWD/docs/manual/img"
-cmake --build "$build" -j2 --target lorimet lorimet-sim e2e_tests journal_window_tests
+cmake --build "$build" -j2 --target lorimet lorimet-sim e2e_tests journal_window_tests settings_tests
 mkdir -p "$out"
 
 # A display number of our own, and a temporary folder of our own: the program admits one instance per
@@ -30,6 +30,13 @@ done
 
 echo "The end-to-end day..." >&2
 DISPLAY="$display" QT_QPA_PLATFORM=xcb LORIMET_SCREENSHOTS_DIR="$out" "$build/bin/e2e_tests"
+
+# The port dialog as a lab sees it with two USB adapters plugged in (this machine may have none): the
+# settings test lists such ports, and its picture replaces the end-to-end day's.
+echo "The port dialog..." >&2
+QT_QPA_PLATFORM=offscreen LORIMET_SCREENSHOTS_DIR="$out" "$build/bin/settings_tests" \
+    --gtest_filter='PortAndFilterTest.TwoLikeAdaptersAreToldApartAndTheSettingStaysThePortName'
+rm -f "$out/port-list.png" # the open list: the manual shows the dialog only
 
 echo "The journal's window..." >&2
 QT_QPA_PLATFORM=offscreen LORIMET_SCREENSHOTS_DIR="$out" "$build/bin/journal_window_tests" \
