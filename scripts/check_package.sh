@@ -78,12 +78,15 @@ if grep -qs 'path-exclude.*/usr/share/man' /etc/dpkg/dpkg.cfg.d/*; then
 else
   man -P cat lorimet-journal 2>/dev/null | grep -q 'lorimet-journal' || fail "man lorimet-journal shows nothing"
 fi
-# The packaged example day, with the data folder left to the program: root may write into /usr/bin, yet
-# the data must go to the per-user folder.
+# The packaged example day, as a newcomer runs it: no scenario named, no data folder. It must run in a
+# scratch folder of its own, never in the per-user folder (a lab's real data) nor in /usr/bin.
 home="$unpacked/home"
-mkdir -p "$home"
-transcript=$(HOME="$home" XDG_DATA_HOME="$home/data" /usr/bin/lorimet-replay /usr/share/lorimet/examples/day.scenario)
+mkdir -p "$home" "$unpacked/tmp"
+transcript=$(HOME="$home" XDG_DATA_HOME="$home/data" TMPDIR="$unpacked/tmp" /usr/bin/lorimet-replay 2>"$unpacked/replay.err")
 grep -q ' row ' <<<"$transcript" || fail "the example day gave no report row"
-[ -f "$home/data/lorimet/Vornel_config.ini" ] || fail "the example day did not write into the per-user folder"
+scratch=$(sed -n 's/^lorimet-replay: data folder //p' "$unpacked/replay.err")
+[ -f "$scratch/Vornel_config.ini" ] || fail "the example day names no data folder of its own: $(cat "$unpacked/replay.err")"
+case "$scratch" in "$unpacked/tmp/"*) ;; *) fail "the example day ran in $scratch" ;; esac
+[ ! -e "$home/data/lorimet" ] || fail "the example day wrote into the per-user folder"
 [ ! -e /usr/bin/Vornel_config.ini ] || fail "the example day wrote into /usr/bin"
-echo "check_package: installed, ran the example day into the per-user folder, removed"
+echo "check_package: installed, ran the example day in a scratch folder of its own, removed"

@@ -1,5 +1,6 @@
 // Each program run as its users run it: help, version and wrong usage, with their exit statuses.
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -144,6 +145,34 @@ TEST(CommandLine, EachJournalCommandHasItsOwnHelp) {
     EXPECT_FALSE(
         run(QStringLiteral(LORIMET_JOURNAL_PATH), {QStringLiteral("list"), QStringLiteral("--help")}, false)
             .out.contains(QStringLiteral("--note")));
+}
+
+} // namespace
+
+namespace {
+
+// A replayed day given no data folder runs in a new one of its own in the temporary folder and names it:
+// never in the program's per-user folder, where its analyses would join a lab's real day and journal.
+TEST(CommandLine, AReplayWithoutADataFolderKeepsClearOfTheProgramsData) {
+    QTemporaryDir tmp, home;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), tmp.path());
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(LORIMET_REPLAY_PATH), {QStringLiteral(LORIMET_DAY_SCENARIO)});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    const QString prefix = QStringLiteral("lorimet-replay: data folder ");
+    const qsizetype at = err.indexOf(prefix);
+    ASSERT_GE(at, 0) << err.toStdString();
+    const QString folder = err.mid(at + prefix.size()).section(u'\n', 0, 0);
+    EXPECT_TRUE(folder.startsWith(tmp.path() + u'/')) << folder.toStdString();
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/Vornel_config.ini")));
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/lorimet.db")));
+    EXPECT_FALSE(QDir(home.filePath(QStringLiteral("data"))).exists());
 }
 
 } // namespace
