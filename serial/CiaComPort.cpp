@@ -83,8 +83,15 @@ CiaComPort::~CiaComPort() {
     QObject::disconnect(&serial_, nullptr, this, nullptr);
     timeoutTimer_.stop();
     modemTimer_.stop();
-    if (serial_.isOpen())
+    if (serial_.isOpen()) {
+        // The last command (the end of an operation sent by the close sequence) is still on its way: the
+        // program ends right after it, and an analyser left without it stays in its operation.
+        if (txPos_ < txQueue_.size())
+            serial_.write(txQueue_.mid(txPos_));
+        if (serial_.bytesToWrite() > 0)
+            serial_.waitForBytesWritten(kFlushOnCloseMs);
         serial_.close();
+    }
 }
 
 // ---- settings ----

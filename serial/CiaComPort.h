@@ -50,7 +50,9 @@ struct OpenFailure {
 class CiaComPort : public QObject {
   public:
     explicit CiaComPort(QObject* parent = nullptr);
+    // Hands what is still queued for sending to the device first, waiting at most kFlushOnCloseMs.
     ~CiaComPort() override;
+    static constexpr int kFlushOnCloseMs = 1000;
 
     // Line settings; each is applied at once while the port is open.
     int baudrate() const { return baudrate_; }

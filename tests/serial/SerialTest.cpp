@@ -223,6 +223,24 @@ TEST_F(SerialPortTest, WriteGoesOutInTxBufferChunks) {
     EXPECT_EQ(events.mid(4), (QStringList{"progress 1", "sent 2501"}));
 }
 
+// The program ends right after its last command (the end of an operation): a port that goes away still
+// hands what it was given to the device.
+TEST(SerialPortClosing, APortGoingAwayStillSendsItsLastBytes) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    {
+        CiaComPort port;
+        configureForAnalyser(port);
+        port.setPortName(pty.slavePath());
+        ASSERT_TRUE(port.open()) << port.lastError().toStdString();
+        QByteArray long_(2500, 'x'); // more than one transmit chunk: part of it still in the port's queue
+        long_.append('\xA4');
+        ASSERT_EQ(port.write(long_.constData(), long_.size()), long_.size());
+    } // no event loop ran: nothing has gone out yet
+    ASSERT_TRUE(waitFor([&] { return pty.received().size() == 2501; }));
+    EXPECT_EQ(pty.received().back(), '\xA4');
+}
+
 TEST(SerialPortErrors, OpeningAMissingDeviceGivesItsName) {
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("ttyMissing"));
