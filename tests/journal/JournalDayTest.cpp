@@ -4,6 +4,7 @@
 #include "../export/ExportHelpers.h"
 #include "ReplayRunner.h"
 #include "Scenario.h"
+#include "fakes/ExampleDay.h"
 #include "fakes/ToolRun.h"
 #include "journal/Recorder.h"
 #include "journal/Store.h"
@@ -39,21 +40,10 @@ QByteArray readAll(const QString& path) {
 // or without a journal in the data folder.
 DayRun replayDay(const QString& dataFolder, bool journal) {
     DayRun day;
-    QFile file(QStringLiteral(LORIMET_DAY_SCENARIO));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    replay::ScenarioFile scenario(file);
-    replay::ParseError error;
-    EXPECT_TRUE(scenario.check(error));
-    std::unique_ptr<Recorder> recorder;
-    if (journal)
-        recorder = startRecorder(dataFolder, QString(), QStringLiteral("replay"), QStringLiteral("test"),
-                                 [&day](const QString& m) { day.messages << m; });
-    QTextStream out(&day.transcript);
-    EXPECT_EQ(
-        replay::runScenario(scenario, scenario.date, scenario.time, dataFolder, out, recorder.get()).exitCode,
-        0);
-    out.flush();
-    recorder.reset();
+    const lorimet::testing::ExampleDay replayed = lorimet::testing::replayExampleDay(dataFolder, {}, journal);
+    EXPECT_EQ(replayed.exitCode, 0);
+    day.transcript = replayed.transcript;
+    day.messages = replayed.messages;
     day.dayFile = readAll(dataFolder + QStringLiteral("/Temp/") + dayFileName(QStringLiteral("06.12.26 г")));
     return day;
 }

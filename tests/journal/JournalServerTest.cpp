@@ -4,6 +4,7 @@
 #include "PgCluster.h"
 #include "ReplayRunner.h"
 #include "Scenario.h"
+#include "fakes/ExampleDay.h"
 #include "fakes/ToolRun.h"
 #include "journal/Recorder.h"
 #include "journal/Store.h"
@@ -33,21 +34,9 @@ Tool tool(const QStringList& args) {
 
 // The example day replayed into `dataFolder` with the journal at `url`.
 QStringList replayDay(const QString& dataFolder, const QString& url) {
-    QStringList messages;
-    QFile file(QStringLiteral(LORIMET_DAY_SCENARIO));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    replay::ScenarioFile scenario(file);
-    replay::ParseError error;
-    EXPECT_TRUE(scenario.check(error));
-    auto recorder = startRecorder(dataFolder, url, QStringLiteral("replay"), QStringLiteral("test"),
-                                  [&messages](const QString& m) { messages << m; });
-    QString transcript;
-    QTextStream out(&transcript);
-    EXPECT_EQ(
-        replay::runScenario(scenario, scenario.date, scenario.time, dataFolder, out, recorder.get()).exitCode,
-        0);
-    recorder.reset();
-    return messages;
+    const lorimet::testing::ExampleDay day = lorimet::testing::replayExampleDay(dataFolder, url);
+    EXPECT_EQ(day.exitCode, 0);
+    return day.messages;
 }
 
 FinishedRun run(int n) {

@@ -5,6 +5,7 @@
 #include "ReplayRunner.h"
 #include "Scenario.h"
 #include "app/journal/ControlChart.h"
+#include "fakes/ExampleDay.h"
 #include "fakes/WaitFor.h"
 #include "journal/Recorder.h"
 #include "journal/Store.h"
@@ -407,22 +408,9 @@ namespace {
 // other ones, and neither changes the record.
 TEST(ReevaluateDialog, TheRecordedFilterGivesBackTheRecordedResults) {
     QTemporaryDir data;
-    QFile file(QStringLiteral(LORIMET_DAY_SCENARIO));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    replay::ScenarioFile scenario(file);
-    replay::ParseError parseError;
-    ASSERT_TRUE(scenario.check(parseError));
-    {
-        auto recorder =
-            startRecorder(data.path(), QString(), QStringLiteral("replay"), QStringLiteral("test"),
-                          [](const QString& m) { ADD_FAILURE() << m.toStdString(); });
-        QString transcript;
-        QTextStream out(&transcript);
-        ASSERT_EQ(
-            replay::runScenario(scenario, scenario.date, scenario.time, data.path(), out, recorder.get())
-                .exitCode,
-            0);
-    }
+    const lorimet::testing::ExampleDay day = lorimet::testing::replayExampleDay(data.path());
+    ASSERT_EQ(day.exitCode, 0);
+    ASSERT_TRUE(day.messages.isEmpty()) << day.messages.join(u'\n').toStdString();
     QString error;
     QString fullId, smallId;
     {

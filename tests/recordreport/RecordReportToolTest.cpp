@@ -3,6 +3,7 @@
 #include "ReplayRunner.h"
 #include "ReportTestHelpers.h"
 #include "Scenario.h"
+#include "fakes/ExampleDay.h"
 #include "journal/Recorder.h"
 #include "journal/Store.h"
 #include "reports/ProtocolText.h"
@@ -30,21 +31,9 @@ class ReportTool : public ::testing::Test {
     // The example day (upper point, GSO 10, a Small and a Full analysis at dilution 2) into the journal of
     // a data folder that names its lab.
     void SetUp() override {
-        QFile file(QStringLiteral(LORIMET_DAY_SCENARIO));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        replay::ScenarioFile scenario(file);
-        replay::ParseError error;
-        ASSERT_TRUE(scenario.check(error));
-        QStringList messages;
-        auto recorder = startRecorder(data(), QString(), QStringLiteral("replay"), QStringLiteral("test"),
-                                      [&messages](const QString& m) { messages << m; });
-        QString transcript;
-        QTextStream out(&transcript);
-        ASSERT_EQ(
-            replay::runScenario(scenario, scenario.date, scenario.time, data(), out, recorder.get()).exitCode,
-            0);
-        recorder.reset();
-        ASSERT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+        const lorimet::testing::ExampleDay day = lorimet::testing::replayExampleDay(data());
+        ASSERT_EQ(day.exitCode, 0);
+        ASSERT_TRUE(day.messages.isEmpty()) << day.messages.join(u'\n').toStdString();
         {
             QSettings ini(data() + QStringLiteral("/lorimet.ini"), QSettings::IniFormat);
             ini.setValue(QStringLiteral("lab/name"), kLabName);

@@ -3,6 +3,7 @@
 #include "reevaluate/Reevaluate.h"
 #include "ReplayRunner.h"
 #include "Scenario.h"
+#include "fakes/ExampleDay.h"
 #include "fakes/ToolRun.h"
 #include "journal/Recorder.h"
 #include "journal/Store.h"
@@ -37,20 +38,9 @@ class Reevaluate : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         dir = new QTemporaryDir;
-        QFile file(QStringLiteral(LORIMET_DAY_SCENARIO));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        replay::ScenarioFile scenario(file);
-        replay::ParseError parseError;
-        ASSERT_TRUE(scenario.check(parseError));
-        {
-            auto recorder = startRecorder(data(), QString(), QStringLiteral("replay"), QStringLiteral("test"),
-                                          [](const QString& m) { ADD_FAILURE() << m.toStdString(); });
-            QString transcript;
-            QTextStream out(&transcript);
-            ASSERT_EQ(replay::runScenario(scenario, scenario.date, scenario.time, data(), out, recorder.get())
-                          .exitCode,
-                      0);
-        }
+        const lorimet::testing::ExampleDay day = lorimet::testing::replayExampleDay(data());
+        ASSERT_EQ(day.exitCode, 0);
+        ASSERT_TRUE(day.messages.isEmpty()) << day.messages.join(u'\n').toStdString();
         QString error;
         auto store = Store::openExisting(data() + QStringLiteral("/lorimet.db"), error);
         ASSERT_TRUE(store) << error.toStdString();
