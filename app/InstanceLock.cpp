@@ -12,7 +12,9 @@
 
 namespace lorimet {
 
-InstanceLock::~InstanceLock() { release(); }
+InstanceLock::~InstanceLock() {
+    release();
+}
 
 void InstanceLock::release() {
     if (fd_ >= 0)

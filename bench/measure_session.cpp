@@ -258,8 +258,9 @@ int main(int argc, char** argv) {
         runs.stop();
         recorder->waitIdle();
         runFor(200); // the outbox's last count reaches the window
-        std::printf("journal: %d analyses of 3 600 lines handed over, %lld waiting for the server at the end\n",
-                    runsHanded, waiting);
+        std::printf(
+            "journal: %d analyses of 3 600 lines handed over, %lld waiting for the server at the end\n",
+            runsHanded, waiting);
     }
     std::printf("resident memory at the end: %.1f MiB\n", residentKiB() / 1024.0);
 

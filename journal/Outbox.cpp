@@ -52,8 +52,7 @@ ShipOutcome shipWaiting(Store& local, Store& server, const QString& url, const s
     return outcome;
 }
 
-Outbox::Outbox(OutboxOptions options, NoticeSink report,
-               std::function<void(qint64)> waitingChanged)
+Outbox::Outbox(OutboxOptions options, NoticeSink report, std::function<void(qint64)> waitingChanged)
     : options_(std::move(options)), report_(std::move(report)), waitingChanged_(std::move(waitingChanged)) {
     thread_ = std::thread([this] { work(); });
 }

@@ -41,8 +41,7 @@ struct OutboxOptions {
 // when it is back) and the count of records waiting to `waitingChanged`, both on the worker's thread.
 class Outbox {
   public:
-    Outbox(OutboxOptions options, NoticeSink report,
-           std::function<void(qint64)> waitingChanged);
+    Outbox(OutboxOptions options, NoticeSink report, std::function<void(qint64)> waitingChanged);
     ~Outbox(); // ends the batch in flight, then stops; what waits is shipped by the next start or sync
     Outbox(const Outbox&) = delete;
     Outbox& operator=(const Outbox&) = delete;

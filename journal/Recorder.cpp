@@ -184,8 +184,8 @@ void Recorder::work() {
             options_.station.id = beginNewChain(options_.dataFolder);
     }
     if (!store)
-        report({JournalNotice::Kind::Unavailable, error + QStringLiteral("; runs are not recorded in the journal"),
-                error});
+        report({JournalNotice::Kind::Unavailable,
+                error + QStringLiteral("; runs are not recorded in the journal"), error});
     else if (!options_.server.isEmpty())
         outbox_ = std::make_unique<Outbox>(
             OutboxOptions{options_.path, options_.server, options_.firstRetry, options_.longestRetry},
@@ -216,9 +216,9 @@ void Recorder::work() {
             if (store->append(record, error) == AppendResult::Failed) {
                 if (entry.run) // an annotation's failure goes to whoever made it
                     report({JournalNotice::Kind::NotWritten,
-                        QStringLiteral("the %1 record could not be written to the journal %2: %3")
-                            .arg(record.text(u"kind"), options_.path, error),
-                        error});
+                            QStringLiteral("the %1 record could not be written to the journal %2: %3")
+                                .arg(record.text(u"kind"), options_.path, error),
+                            error});
             } else {
                 if (!options_.dataFolder.isEmpty())
                     writeChainAnchor(options_.dataFolder,
@@ -230,7 +230,9 @@ void Recorder::work() {
             }
         }
         if (entry.done)
-            entry.done(committed, committed ? QString() : store ? error : QStringLiteral("the journal is not open"));
+            entry.done(committed, committed ? QString()
+                                  : store   ? error
+                                            : QStringLiteral("the journal is not open"));
         lock.lock();
     }
 }
@@ -240,9 +242,9 @@ std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString
                                         const std::function<void(const QString&)>& report,
                                         std::chrono::milliseconds firstRetry,
                                         std::chrono::milliseconds longestRetry) {
-    return startRecorder(
-        dataFolder, url, source, appVersion, NoticeSink([report](const JournalNotice& n) { report(n.message); }),
-        firstRetry, longestRetry);
+    return startRecorder(dataFolder, url, source, appVersion,
+                         NoticeSink([report](const JournalNotice& n) { report(n.message); }), firstRetry,
+                         longestRetry);
 }
 
 std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString& url, const QString& source,
@@ -260,8 +262,8 @@ std::unique_ptr<Recorder> startRecorder(const QString& dataFolder, const QString
     if (!wanted.isEmpty()) {
         const auto given = parseJournalUrl(wanted, dataFolder, error);
         if (!given)
-            report({JournalNotice::Kind::UrlRefused, error + QStringLiteral("; recording to the local journal"),
-                    error});
+            report({JournalNotice::Kind::UrlRefused,
+                    error + QStringLiteral("; recording to the local journal"), error});
         else if (given->kind == JournalUrl::Kind::Postgresql)
             o.server = given->connection; // the local journal first, then the server
         else
