@@ -39,13 +39,18 @@ FinishedRun longRun() {
     return run;
 }
 
-// What the window's thread spends when a run ends: the run moved into the recorder's queue.
-void BM_RecorderHandOver(benchmark::State& state) {
-    QTemporaryDir dir;
+// A recorder of its own station into a journal in `dir`.
+RecorderOptions scratchRecorder(const QTemporaryDir& dir) {
     RecorderOptions options;
     options.path = dir.filePath(QStringLiteral("lorimet.db"));
     options.station = {QUuid::createUuid().toString(QUuid::WithoutBraces), QStringLiteral("bench"), {}};
-    Recorder recorder(options, [](const QString&) {});
+    return options;
+}
+
+// What the window's thread spends when a run ends: the run moved into the recorder's queue.
+void BM_RecorderHandOver(benchmark::State& state) {
+    QTemporaryDir dir;
+    Recorder recorder(scratchRecorder(dir), [](const QString&) {});
     recorder.waitIdle();
     for (auto _ : state) {
         state.PauseTiming();
@@ -64,10 +69,7 @@ BENCHMARK(BM_RecorderHandOver)->Unit(benchmark::kMicrosecond)->Iterations(10)->U
 // 36 000 lines and one of 600 (5 min at 2 Hz).
 void BM_RecorderKeep(benchmark::State& state) {
     QTemporaryDir dir;
-    RecorderOptions options;
-    options.path = dir.filePath(QStringLiteral("lorimet.db"));
-    options.station = {QUuid::createUuid().toString(QUuid::WithoutBraces), QStringLiteral("bench"), {}};
-    Recorder recorder(options, [](const QString&) {});
+    Recorder recorder(scratchRecorder(dir), [](const QString&) {});
     recorder.waitIdle();
     for (auto _ : state) {
         state.PauseTiming();

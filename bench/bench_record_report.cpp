@@ -1,5 +1,6 @@
 // The client's report of one record: one page written as PDF, for a run of a minute and a half (the example
 // day's analysis), of an hour and of five hours; the file's size as a counter.
+#include "QtBenchmarkMain.h"
 #include "app/journal/RecordReport.h"
 
 #include <QByteArray>
@@ -70,13 +71,5 @@ BENCHMARK(BM_WriteOnePage)->Arg(188)->Arg(7200)->Arg(36000)->Unit(benchmark::kMi
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QGuiApplication>(argc, argv);
 }
